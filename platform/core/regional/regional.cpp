@@ -1,6 +1,8 @@
 #include "regional.h"
 
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace regional {
@@ -99,6 +101,64 @@ std::string formatPattern(std::string_view pattern, std::chrono::year_month_day 
             default: out.push_back('%'); out.push_back(f); break;
         }
     }
+    return out;
+}
+
+std::string formatGeneralNumber(double value, const Settings& s, int significantDigits) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
+    if (value == 0) return "0";
+    if (significantDigits < 1) significantDigits = 1;
+    if (significantDigits > 17) significantDigits = 17;
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific,
+                           significantDigits - 1);
+    std::string_view sci(buf, static_cast<size_t>(r.ptr - buf));
+    bool negative = false;
+    if (!sci.empty() && sci.front() == '-') {
+        negative = true;
+        sci.remove_prefix(1);
+    }
+    const size_t ePos = sci.find('e');
+    std::string digitsOnly;
+    for (char c : sci.substr(0, ePos))
+        if (c >= '0' && c <= '9') digitsOnly.push_back(c);
+    int exponent = 0;
+    std::string_view expText = sci.substr(ePos + 1);
+    if (!expText.empty() && expText.front() == '+') expText.remove_prefix(1);
+    std::from_chars(expText.data(), expText.data() + expText.size(), exponent);
+    while (digitsOnly.size() > 1 && digitsOnly.back() == '0') digitsOnly.pop_back();
+    if (digitsOnly == "0") return "0";
+
+    std::string out;
+    if (negative) out.push_back('-');
+    if (exponent >= -4 && exponent <= 14) {
+        if (exponent < 0) {
+            out += "0";
+            out += s.decimalSeparator;
+            out.append(static_cast<size_t>(-exponent - 1), '0');
+            out += digitsOnly;
+        } else {
+            const auto intDigits = static_cast<size_t>(exponent) + 1;
+            if (digitsOnly.size() <= intDigits) {
+                out += digitsOnly;
+                out.append(intDigits - digitsOnly.size(), '0');
+            } else {
+                out.append(digitsOnly, 0, intDigits);
+                out += s.decimalSeparator;
+                out.append(digitsOnly, intDigits, std::string::npos);
+            }
+        }
+        return out;
+    }
+    out.push_back(digitsOnly[0]);
+    if (digitsOnly.size() > 1) {
+        out += s.decimalSeparator;
+        out.append(digitsOnly, 1, std::string::npos);
+    }
+    out.push_back('E');
+    if (exponent < 0) out.push_back('-');
+    out += std::to_string(exponent < 0 ? -exponent : exponent);
     return out;
 }
 

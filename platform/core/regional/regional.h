@@ -45,6 +45,14 @@ std::string formatTime(int hour, int minute, int second, const Settings& s);
 std::string formatDateTime(std::chrono::year_month_day date, int hour, int minute, int second,
                            const Settings& s);
 
+// The general number form: rounded to `significantDigits` significant digits;
+// "0" for zero; a leading "-" for negatives; no grouping; trailing zeros and a
+// bare separator dropped; fixed notation when the rounded value has at most 15
+// digits before the separator and a magnitude of at least 0.0001, otherwise
+// scientific ("1E20", "1E-5", "1,5E-7"). NaN and infinities are not numbers a
+// workbook or the database delivers; they come out as "NaN", "INF", "-INF".
+std::string formatGeneralNumber(double value, const Settings& s, int significantDigits = 15);
+
 // Formats with an explicit pattern, same directives as above.
 std::string formatPattern(std::string_view pattern, std::chrono::year_month_day date, int hour,
                           int minute, int second, const Settings& s);
