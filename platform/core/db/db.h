@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,11 +23,19 @@ namespace db {
 class Error : public std::runtime_error {
 public:
     explicit Error(const std::string& message, std::string sqlstate = {});
+    // A server error: what() is the server's primary message alone (the text
+    // of RAISE EXCEPTION, say); detail and hint are kept beside it.
+    Error(const std::string& message, std::string sqlstate, std::string detail, std::string hint);
     // Five-character SQLSTATE of a server error; empty for client-side failures.
     const std::string& sqlstate() const noexcept { return sqlstate_; }
+    // The server's DETAIL and HINT lines, empty when it sent none.
+    const std::string& detail() const noexcept { return detail_; }
+    const std::string& hint() const noexcept { return hint_; }
 
 private:
     std::string sqlstate_;
+    std::string detail_;
+    std::string hint_;
 };
 
 // ---------------------------------------------------------------------------
@@ -117,7 +126,13 @@ public:
     bool disconnectedMode() const { return disconnected_; }
 
     bool connected() const;
-    void connect();       // no-op when connected; throws db::Error
+    // Opens the connection; no-op when connected. Throws db::Error with
+    // libpq's text, or "SSL connection is not allowed" when SSL is required and
+    // the server declines it. Settings: client encoding UTF8, application name
+    // wParvolen, the password given explicitly (libpq never prompts), ISO date
+    // output. A connection opened here in disconnected mode is released when
+    // the next Use ends.
+    void connect();
     void disconnect();    // no-op when not connected
     // How many times a server connection was made (tests and benchmarks).
     long connectCount() const { return connectCount_; }
@@ -125,6 +140,9 @@ public:
     // Holds the server for as long as it lives: connects if needed, and in
     // disconnected mode the connection is released when the last Use ends.
     // Every statement runs under one; a posting run keeps one for its length.
+    // A connection found dead when a Use begins (the server restarted or ended
+    // the session while it was idle) is closed and made again, once; a
+    // statement that failed is never run again.
     class Use {
     public:
         explicit Use(Connection& c);
@@ -140,6 +158,8 @@ public:
 private:
     friend class Use;
     void release();
+    void acquire();
+    bool alive();
 
     std::string name_;
     std::string server_;
@@ -152,6 +172,9 @@ private:
     bool disconnected_ = false;
     int uses_ = 0;
     long connectCount_ = 0;
+    // Set by the notice receiver when the server announced, while the
+    // connection was idle, that it is ending the session.
+    bool sessionEnding_ = false;
     struct ConnDeleter {
         void operator()(PGconn* c) const noexcept;
     };
@@ -162,8 +185,24 @@ private:
 // Declared result columns and the in-memory rows
 
 enum class FieldKind { Text, LongText, Boolean, Integer, Double, Date, DateTime };
-// The kind's name as the column-check messages print it.
+// The kind's name as the column-check messages print it: "Text", "LongText",
+// "Boolean", "Integer", "Double", "Date", "DateTime".
 std::string_view kindName(FieldKind kind);
+
+// The PostgreSQL types each declared kind accepts (domains count as their base
+// type, enums as text):
+//   Text, LongText  text, varchar, bpchar (padding kept as the server sends
+//                   it), name, "char", json, jsonb, uuid, xml, citext, enums
+//   Boolean         bool
+//   Integer         int2, int4, int8 (a value outside 32 bits fails the open)
+//   Double          float4, float8, numeric, int2, int4, int8
+//   Date            date
+//   DateTime        timestamp, timestamptz (the wall clock of the session's
+//                   time zone, the offset dropped)
+// Any other pairing fails the open with "Type mismatch". The actual kind in
+// that message is the kind the column's type maps to (varchar and bpchar to
+// Text, text to LongText, numeric and the floats to Double, int8 to Integer),
+// or the server's name of the type when it maps to none ("bytea").
 
 struct FieldDef {
     std::string name;
@@ -175,39 +214,56 @@ struct FieldDef {
 
 // One column of a result, stored by kind. Rows are indexed from 0.
 // Date: days since 1970-01-01. DateTime: microseconds since 1970-01-01 00:00
-// of the wall clock the server reported (no time zone arithmetic).
+// of the wall clock the server reported (no time zone arithmetic). The
+// server's infinity and -infinity are the largest and smallest values of the
+// type (kDateInfinity...). Reading a value with the accessor of another kind
+// is a programming error.
 class Column {
 public:
+    static constexpr int32_t kDateInfinity = INT32_MAX;
+    static constexpr int32_t kDateMinusInfinity = INT32_MIN;
+    static constexpr int64_t kDateTimeInfinity = INT64_MAX;
+    static constexpr int64_t kDateTimeMinusInfinity = INT64_MIN;
+
     FieldKind kind() const { return kind_; }
-    size_t size() const { return nulls_.size(); }
-    bool isNull(size_t row) const { return nulls_[row] != 0; }
-    std::string_view text(size_t row) const;       // Text, LongText
-    bool boolean(size_t row) const { return ints_[row] != 0; }
-    int32_t integer(size_t row) const { return static_cast<int32_t>(ints_[row]); }
+    size_t size() const { return rows_; }
+    bool isNull(size_t row) const { return ((nulls_[row >> 6] >> (row & 63)) & 1u) != 0; }
+    std::string_view text(size_t row) const;       // Text, LongText; "" for NULL
+    bool boolean(size_t row) const { return small_[row] != 0; }
+    int32_t integer(size_t row) const { return small_[row]; }
     double number(size_t row) const { return doubles_[row]; }
-    int32_t date(size_t row) const { return static_cast<int32_t>(ints_[row]); }
-    int64_t dateTime(size_t row) const { return ints_[row]; }
+    int32_t date(size_t row) const { return small_[row]; }
+    int64_t dateTime(size_t row) const { return large_[row]; }
     // Canonical text of a value, independent of any locale: text as is, "True"
     // or "False", integers in decimal, doubles in the shortest form that reads
-    // back the same with ".", dates YYYY-MM-DD, date-times YYYY-MM-DD HH:MM:SS
-    // (with .ffffff when there are microseconds); "" for NULL.
+    // back the same with "." (std::to_chars: "12.5", "1e+20", "nan", "inf"),
+    // dates YYYY-MM-DD, date-times YYYY-MM-DD HH:MM:SS (with .ffffff when there
+    // are microseconds), "infinity" and "-infinity"; "" for NULL.
     std::string asString(size_t row) const;
-    // Bytes of memory that the stored values take.
+    // Bytes of memory that the stored values take (allocated capacity).
     size_t memoryBytes() const;
 
 private:
     friend class Query;
     friend class ColumnBuilder;
     FieldKind kind_ = FieldKind::Text;
-    std::vector<uint8_t> nulls_;
-    std::vector<int64_t> ints_;        // Boolean, Integer, Date, DateTime
+    size_t rows_ = 0;
+    std::vector<uint64_t> nulls_;      // one bit per row
+    std::vector<int32_t> small_;       // Boolean, Integer, Date
+    std::vector<int64_t> large_;       // DateTime
     std::vector<double> doubles_;      // Double
     std::string chars_;                // Text, LongText: all values back to back
-    std::vector<uint64_t> offsets_;    // Text, LongText: size()+1 offsets into chars_
+    // Text, LongText: size()+1 offsets into chars_; 32-bit while the column's
+    // text stays under 4 GiB, 64-bit (offsets64_ non-empty) beyond.
+    std::vector<uint32_t> offsets32_;
+    std::vector<uint64_t> offsets64_;
 };
 
 // A read-only query with declared result columns. open() fetches every row
-// into memory; the connection is not held afterwards.
+// into memory; the connection is not held afterwards. Key fields are declared
+// field names; an entry may also list several separated by ";"
+// ("data_awb; awb;"). A key field that is not declared throws db::Error from
+// the constructor ("<name>: Field '<col>' not found").
 class Query {
 public:
     Query(std::string name, Connection& connection, std::string sql, std::vector<FieldDef> fields,
@@ -228,12 +284,13 @@ public:
     // declared columns, fetches all rows, makes the first row current.
     // Errors: the server's or libpq's text; "<name>: Field '<col>' not found";
     // "<name>: Type mismatch for field '<col>', expecting: <kind> actual: <kind>".
-    // A failed open leaves the query closed.
+    // A failed open leaves the query closed. Opening an open query does nothing.
     void open();
-    void close();
+    void close();   // discards the rows; no-op when closed
     // Executes again with the current parameters; makes current the row whose
-    // key fields equal those of the row current before, else the first row.
-    // A failed refresh leaves the query open with the rows it had.
+    // key fields equal those of the row current before (compared by value,
+    // NULL equal to NULL), else the first row. A failed refresh leaves the
+    // query open with the rows it had. Throws db::Error on a closed query.
     void refresh();
     bool active() const { return active_; }
 
@@ -250,8 +307,10 @@ public:
     int fieldIndex(std::string_view name) const;   // -1 when not declared
     const Column& column(size_t fieldIndex) const { return columns_[fieldIndex]; }
     const Column& column(std::string_view name) const;  // throws db::Error when not declared
-    // Values of the current record. Throw db::Error when there is no record or
-    // no such field ("<name>: Field '<col>' not found").
+    // Values of the current record; an open query without rows reads every
+    // field as NULL (""). Throw db::Error when the query is closed
+    // ("<name>: Query is not open") or the field is not declared
+    // ("<name>: Field '<col>' not found").
     bool isNull(std::string_view field) const;
     std::string asString(std::string_view field) const;
     // Bytes the stored rows take (all columns).
@@ -265,6 +324,7 @@ public:
 private:
     void execute(std::vector<Column>& columns, size_t& rows);
     void notify(Event e);
+    const Column& currentColumn(std::string_view field, size_t& row, bool& hasRow) const;
 
     std::string name_;
     Connection& connection_;
@@ -272,6 +332,7 @@ private:
     TranslatedSql translated_;
     std::vector<FieldDef> fields_;
     std::vector<std::string> keyFields_;
+    std::vector<size_t> keyIndexes_;
     Params params_;
     bool active_ = false;
     std::vector<Column> columns_;
@@ -294,11 +355,17 @@ public:
     const std::string& sql() const { return sql_; }
     Params& params() { return params_; }
     Param& paramByName(std::string_view name) { return params_.byName(name); }
+    Connection& connection() const { return connection_; }
+    // Runs the statement with the parameters bound now under a Connection::Use.
+    // Throws db::Error with the server's text (and SQLSTATE) when it fails; the
+    // previous result is gone either way.
     void execute();
     void closeResult();
     bool hasResult() const;
-    size_t resultRows() const;
-    // Text of a result value; "" for NULL.
+    size_t resultRows() const;      // 0 without a result
+    size_t resultColumns() const;   // 0 without a result
+    // Text of a result value; "" for NULL. Throws db::Error when there is no
+    // such value.
     std::string resultValue(size_t row, size_t column) const;
 
 private:
