@@ -1,0 +1,47 @@
+// QCOMPARE for std::string, and the connection settings the tests give the
+// access layer for the throwaway clusters.
+#pragma once
+
+#include <string>
+
+#include <QByteArray>
+#include <QtTest>
+
+#include "db.h"
+#include "site.h"
+#include "testdb.h"
+
+namespace QTest {
+template <>
+inline char* toString(const std::string& text) {
+    return QTest::toString(QByteArray::fromStdString(text));
+}
+}  // namespace QTest
+
+namespace dbtest {
+
+// A connection of the program's account "vek" to a database of a test cluster.
+inline void configure(db::Connection& c, const std::string& database,
+                      testdb::Cluster cluster = testdb::Cluster::Ssl,
+                      db::SslMode mode = db::SslMode::Prefer) {
+    const testdb::Env& e = testdb::env();
+    c.setServer(e.host);
+    c.setPort(e.portOf(cluster));
+    c.setDatabase(database);
+    c.setUsername(site::databaseUser());
+    c.setPassword(site::databasePassword());
+    c.setSslMode(mode);
+}
+
+// The message of the db::Error that f throws; "" when it throws none.
+template <class F>
+std::string errorOf(F&& f) {
+    try {
+        f();
+    } catch (const db::Error& e) {
+        return e.what();
+    }
+    return {};
+}
+
+}  // namespace dbtest
