@@ -29,6 +29,7 @@ struct Limits {
     uint64_t ratioFreeBytes = 1ull << 20;      // a part may give this much before...
     uint64_t maxRatio = 1000;                  // ...more than maxRatio x its compressed size is refused
     size_t maxCellChars = 32767;               // characters of one cell's text
+    size_t maxCells = 16u << 20;               // stored cells of one sheet
 };
 
 class Workbook;
@@ -48,6 +49,14 @@ public:
     // The cell's text by the program's cell-text rules, with the given
     // regional settings. A cell the workbook leaves out reads as "".
     virtual std::string text(int row, int column, const regional::Settings& settings) const = 0;
+    // The texts of one row from firstColumn to lastColumn (inclusive) into
+    // out, "" where no cell is stored: one lookup for the whole row, the
+    // fast way for a view showing a window of the sheet or for an export.
+    virtual void rowTexts(int row, int firstColumn, int lastColumn,
+                          const regional::Settings& settings,
+                          std::vector<std::string>& out) const = 0;
+    // How many cells the workbook stores for the sheet.
+    virtual size_t cellCount() const = 0;
 };
 
 class Workbook {
