@@ -2,6 +2,7 @@
 // access layer for the throwaway clusters.
 #pragma once
 
+#include <clocale>
 #include <string>
 
 #include <QByteArray>
@@ -32,6 +33,25 @@ inline void configure(db::Connection& c, const std::string& database,
     c.setPassword(site::databasePassword());
     c.setSslMode(mode);
 }
+
+// Turns the process's locale to the named one for the life of the object;
+// valid() is false when the machine does not have it.
+class LocaleScope {
+public:
+    explicit LocaleScope(const char* name) {
+        const char* old = std::setlocale(LC_ALL, nullptr);
+        old_ = old != nullptr ? old : "C";
+        valid_ = std::setlocale(LC_ALL, name) != nullptr;
+    }
+    ~LocaleScope() { std::setlocale(LC_ALL, old_.c_str()); }
+    LocaleScope(const LocaleScope&) = delete;
+    LocaleScope& operator=(const LocaleScope&) = delete;
+    bool valid() const { return valid_; }
+
+private:
+    std::string old_;
+    bool valid_ = false;
+};
 
 // The message of the db::Error that f throws; "" when it throws none.
 template <class F>

@@ -104,10 +104,15 @@ void TestConnection::sslModes_data() {
     QTest::addColumn<bool>("require");
     QTest::addColumn<QString>("error");
     QTest::addColumn<bool>("encrypted");
-    QTest::newRow("require, server with SSL") << true << true << "" << true;
-    QTest::newRow("prefer, server with SSL") << true << false << "" << true;
-    QTest::newRow("require, server without SSL") << false << true << "SSL connection is not allowed" << false;
-    QTest::newRow("prefer, server without SSL") << false << false << "" << false;
+    QTest::addColumn<QByteArray>("locale");
+    QTest::newRow("require, server with SSL") << true << true << "" << true << QByteArray();
+    QTest::newRow("prefer, server with SSL") << true << false << "" << true << QByteArray();
+    QTest::newRow("require, server without SSL")
+        << false << true << "SSL connection is not allowed" << false << QByteArray();
+    QTest::newRow("prefer, server without SSL") << false << false << "" << false << QByteArray();
+    // libpq words its refusal in the user's language where it has a translation.
+    QTest::newRow("require, server without SSL, libpq speaking German")
+        << false << true << "SSL connection is not allowed" << false << QByteArray("de_DE.UTF-8");
 }
 
 void TestConnection::sslModes() {
@@ -115,6 +120,12 @@ void TestConnection::sslModes() {
     QFETCH(bool, require);
     QFETCH(QString, error);
     QFETCH(bool, encrypted);
+    QFETCH(QByteArray, locale);
+    std::optional<dbtest::LocaleScope> scope;
+    if (!locale.isEmpty()) {
+        scope.emplace(locale.constData());
+        if (!scope->valid()) QSKIP("locale not installed on this machine");
+    }
     const testdb::CompanyDatabase& company = sslServer ? *company_ : *companyNoSsl_;
     db::Connection c("conVekMob");
     dbtest::configure(c, company.name(), company.cluster(), require ? db::SslMode::Require : db::SslMode::Prefer);

@@ -4,7 +4,6 @@
 // listeners, and server errors reaching the caller.
 #include "qtest_support.h"
 
-#include <clocale>
 #include <memory>
 
 using db::FieldKind;
@@ -12,25 +11,6 @@ using db::FieldKind;
 Q_DECLARE_METATYPE(db::FieldKind)
 
 namespace {
-
-// Turns the process's locale to the named one for the life of the object;
-// valid() is false when the machine does not have it.
-class LocaleScope {
-public:
-    explicit LocaleScope(const char* name) {
-        const char* old = std::setlocale(LC_ALL, nullptr);
-        old_ = old != nullptr ? old : "C";
-        valid_ = std::setlocale(LC_ALL, name) != nullptr;
-    }
-    ~LocaleScope() { std::setlocale(LC_ALL, old_.c_str()); }
-    LocaleScope(const LocaleScope&) = delete;
-    LocaleScope& operator=(const LocaleScope&) = delete;
-    bool valid() const { return valid_; }
-
-private:
-    std::string old_;
-    bool valid_ = false;
-};
 
 const char* const kLogBase =
     "delete from wpv_log;"
@@ -202,7 +182,7 @@ void TestQuery::typedValues_data() {
 
 void TestQuery::typedValues() {
     QFETCH(QByteArray, locale);
-    LocaleScope scope(locale.constData());
+    dbtest::LocaleScope scope(locale.constData());
     if (!scope.valid()) QSKIP("locale not installed on this machine");
     db::Query q("dsTyped", *conn_,
                 "select 12.50::numeric as amount, 1234.5::float8 as f, 1e-7::float8 as tiny, -3 as i,"

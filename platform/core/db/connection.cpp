@@ -65,11 +65,14 @@ bool sslDeclined(const std::string& message) {
     static const char* const kDeclined = "server does not support SSL, but SSL was required";
     if (message.find(kDeclined) != std::string::npos) return true;
 #ifdef WPV_HAVE_LIBINTL
+    // The catalogue's key ends in a newline in some libpq versions.
     const std::string domain = "libpq5-" + std::to_string(PQlibVersion() / 10000);
-    const char* translated = dgettext(domain.c_str(), kDeclined);
-    if (translated != nullptr && std::strcmp(translated, kDeclined) != 0 &&
-        message.find(translated) != std::string::npos)
-        return true;
+    for (const std::string& key : {std::string(kDeclined), std::string(kDeclined) + "\n"}) {
+        const char* found = dgettext(domain.c_str(), key.c_str());
+        if (found == nullptr || key == found) continue;
+        const std::string translated = detail::trimTrailing(found);
+        if (!translated.empty() && message.find(translated) != std::string::npos) return true;
+    }
 #endif
     return false;
 }
