@@ -43,7 +43,8 @@ private:
 
 // A statement text with ":name" parameters turned into libpq's "$n".
 // A colon inside a string literal, quoted identifier, comment or dollar-quoted
-// body is not a parameter, nor is "::"; names are letters, digits and "_".
+// body is not a parameter, nor is "::"; names are letters, digits and "_",
+// beginning with a letter or "_" (so the slice "a[1:2]" has none).
 // Names are matched without regard to (ASCII) case: ":pA" and ":pa" are the
 // same parameter and get the same $n. names[i] is the spelling of $i+1 at its
 // first occurrence.
@@ -53,6 +54,10 @@ struct TranslatedSql {
 };
 TranslatedSql translateNamedParameters(std::string_view sql);
 
+// Values travel apart from the statement text, never pasted into it. A Text
+// value goes with its type left to the server, which infers it as for a
+// quoted literal (text, varchar, json, a date...); where nothing tells it
+// ("select :p"), the statement needs a cast. A Date value goes as a date.
 enum class ParamKind { Text, Date };
 
 class Param {
@@ -60,8 +65,8 @@ public:
     Param(std::string name, ParamKind kind) : name_(std::move(name)), kind_(kind) {}
     const std::string& name() const { return name_; }
     ParamKind kind() const { return kind_; }
-    void setText(std::string value);
-    void setDate(std::chrono::year_month_day value);
+    void setText(std::string value);                  // keeps the kind
+    void setDate(std::chrono::year_month_day value);  // makes the kind Date; throws on an invalid date
     void setNull();
     bool isNull() const { return !value_.has_value(); }
     // The value as sent to the server (a date as YYYY-MM-DD); "" when null.
@@ -84,7 +89,7 @@ public:
     Param& byName(std::string_view name);
     const Param& byName(std::string_view name) const;
     Param* find(std::string_view name);
-    void setKind(std::string_view name, ParamKind kind);
+    void setKind(std::string_view name, ParamKind kind);   // keeps the value
     size_t size() const { return list_.size(); }
     Param& operator[](size_t i) { return list_[i]; }
     const Param& operator[](size_t i) const { return list_[i]; }
@@ -112,11 +117,13 @@ public:
     void setServer(const std::string& server);
     void setPort(int port);
     void setDatabase(const std::string& database);
+    // Account, SSL mode and time-out take effect at the next connect.
     void setUsername(const std::string& user);
     void setPassword(const std::string& password);
-    void setSslMode(SslMode mode);          // takes effect at the next connect
+    void setSslMode(SslMode mode);          // default Require
     void setConnectTimeout(int seconds);    // default 15
-    void setDisconnectedMode(bool on);      // default off
+    // Default off. Switched on while no Use holds the connection, it closes it.
+    void setDisconnectedMode(bool on);
     const std::string& server() const { return server_; }
     int port() const { return port_; }
     const std::string& database() const { return database_; }
