@@ -164,7 +164,7 @@ void SheetBuilder::end() {
     }
     stack_.pop_back();
     if (e == Elem::C && stack_.size() == 3 && stack_[1] == Elem::SheetData && stack_[2] == Elem::Row)
-        endCell();
+        endCell(value_);
 }
 
 void SheetBuilder::endText() {
@@ -192,7 +192,25 @@ void SheetBuilder::beginRow(std::span<const Attr> attrs) {
 }
 
 void SheetBuilder::beginCell(std::span<const Attr> attrs) {
-    const auto* r = find(attrs, "r");
+    beginCell(find(attrs, "r"), find(attrs, "s"), find(attrs, "t"));
+}
+
+void SheetBuilder::simpleCell(const std::string_view* r, const std::string_view* s,
+                              const std::string_view* t, const std::string_view* value,
+                              const std::string_view* inlineText) {
+    beginCell(r, s, t);
+    if (inlineText != nullptr) {
+        hasInline_ = true;
+        inline_.assign(*inlineText);
+        segmentStart_ = 0;
+        endText();
+    }
+    hasValue_ = value != nullptr;
+    endCell(value != nullptr ? *value : std::string_view());
+}
+
+void SheetBuilder::beginCell(const std::string_view* r, const std::string_view* s,
+                             const std::string_view* t) {
     std::string_view ref = r != nullptr ? trim(*r) : std::string_view();
     uint32_t row = 0, column = 0;
     if (!ref.empty()) {
@@ -207,13 +225,12 @@ void SheetBuilder::beginCell(std::span<const Attr> attrs) {
     cellColumn_ = static_cast<uint16_t>(column);
 
     cellFormat_ = FormatClass::Number;
-    const auto* s = find(attrs, "s");
     uint64_t style = 0;
     if (s != nullptr && !parseUnsigned(trim(*s), 9, style)) style = 0;
     if (style < ctx_.styles->size()) cellFormat_ = (*ctx_.styles)[style];
 
     cellType_ = Type::Number;
-    if (const auto* t = find(attrs, "t")) {
+    if (t != nullptr) {
         const std::string_view v = trim(*t);
         if (v == "s") cellType_ = Type::Shared;
         else if (v == "str") cellType_ = Type::Str;
@@ -243,7 +260,7 @@ double SheetBuilder::number(std::string_view text) {
     throw LoadError(msg::badNumber(sheet_.name, here(), text));
 }
 
-void SheetBuilder::endCell() {
+void SheetBuilder::endCell(std::string_view v) {
     Cell cell{};
     cell.row = cellRow_;
     cell.column = cellColumn_;
@@ -268,7 +285,6 @@ void SheetBuilder::endCell() {
     }
 
     const bool formula = hasFormula_;
-    std::string_view v = value_;
     if (!hasValue_) v = {};
 
     switch (cellType_) {

@@ -43,11 +43,24 @@ public:
     // Called once the part has been read: orders the cells.
     void finish();
 
+    // Whether the next <c> would be a cell of the current row (what the
+    // scanner checks before it takes a cell in one piece).
+    bool inRow() const {
+        return capture_ == nullptr && stack_.size() == 3 && stack_[1] == Elem::SheetData &&
+               stack_[2] == Elem::Row;
+    }
+    // A whole <c> element in one call, for a cell with no attributes but r, s
+    // and t (null when absent) and either nothing inside, a <v> (value), or
+    // an <is> with one <t> (inlineText): exactly what its events would do.
+    void simpleCell(const std::string_view* r, const std::string_view* s, const std::string_view* t,
+                    const std::string_view* value, const std::string_view* inlineText);
+
 private:
     enum class Type : uint8_t { Number, Shared, Str, Inline, Bool, Error, Date };
     void beginRow(std::span<const Attr> attrs);
     void beginCell(std::span<const Attr> attrs);
-    void endCell();
+    void beginCell(const std::string_view* r, const std::string_view* s, const std::string_view* t);
+    void endCell(std::string_view value);
     void endText();
     void store(Cell& cell);
     uint32_t addText(std::string_view text);
