@@ -8,9 +8,15 @@
 #include "u_dmCon.h"
 #include "ui.h"
 
+#include <QApplication>
+#include <QTest>
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
 
 #include <optional>
 #include <string>
@@ -114,6 +120,51 @@ private:
     std::string name_;
     testdb::Cluster cluster_;
 };
+
+// A directory row of this test's own, removed at the end.
+class DirectoryRow {
+public:
+    DirectoryRow(std::string company, const std::string& database, const std::optional<std::string>& hashType,
+                 int port = 0)
+        : company_(std::move(company)) {
+        testdb::addDirectoryRow(company_, testdb::env().host, port != 0 ? port : testdb::env().port, database,
+                                hashType);
+    }
+    ~DirectoryRow() {
+        try {
+            testdb::removeDirectoryRows(company_);
+        } catch (...) {
+        }
+    }
+    DirectoryRow(const DirectoryRow&) = delete;
+    DirectoryRow& operator=(const DirectoryRow&) = delete;
+    QString qname() const { return QString::fromStdString(company_); }
+
+private:
+    std::string company_;
+};
+
+// Types text into a widget as key presses, one per character (QTest's own
+// keyClicks takes Latin-1 only).
+inline void typeText(QWidget* widget, const QString& text) {
+    for (const char32_t c : text.toUcs4()) {
+        const QString ch = QString::fromUcs4(&c, 1);
+        QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, ch, Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, ch, Qt::NoModifier);
+    }
+}
+
+// Runs fn once the next modal window is up and its loop runs.
+inline void whenModal(std::function<void(QWidget*)> fn) {
+    QTimer::singleShot(0, [fn = std::move(fn)]() mutable {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w == nullptr || !w->isVisible()) {
+            whenModal(std::move(fn));
+            return;
+        }
+        fn(w);
+    });
+}
 
 // The data module's directory connection on the test cluster (the directory
 // server is a build setting; the tests' clusters run on ports of their own).
