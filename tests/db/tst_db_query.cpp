@@ -44,6 +44,8 @@ private slots:
     void parameters();
     void serverErrors_data();
     void serverErrors();
+    void failureWhileRowsArrive_data();
+    void failureWhileRowsArrive();
     void storedFunctionResult();
     void memoryIsCompact();
 
@@ -504,6 +506,40 @@ void TestQuery::serverErrors() {
     db::StoredFunction ok("fOk", *conn_, "select 1");
     ok.execute();
     QCOMPARE(ok.resultValue(0, 0), std::string("1"));
+}
+
+// A failure of ours while a long result is still arriving: the open fails
+// with it, and the same session serves the next statements, none of them hit
+// by the request that stopped the long one.
+void TestQuery::failureWhileRowsArrive_data() {
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("type mismatch at the first row")
+        << "select g::text as big from generate_series(1, 3000000) g"
+        << "dsLong: Type mismatch for field 'big', expecting: Integer actual: LongText";
+    QTest::newRow("value out of range in the third row")
+        << "select case when g = 3 then 3000000000 else g end::int8 as big from generate_series(1, 3000000) g"
+        << "dsLong: Invalid value '3000000000' for field 'big'";
+}
+
+void TestQuery::failureWhileRowsArrive() {
+    QFETCH(QString, sql);
+    QFETCH(QString, error);
+    db::Connection c("conVekMob");
+    dbtest::configure(c, company_->name());
+    db::StoredFunction pid("pid", c, "select pg_backend_pid()");
+    pid.execute();
+    const std::string before = pid.resultValue(0, 0);
+    for (int round = 0; round < 3; ++round) {
+        db::Query q("dsLong", c, sql.toStdString(), {{"big", FieldKind::Integer}});
+        QCOMPARE(QString::fromStdString(dbtest::errorOf([&] { q.open(); })), error);
+        db::StoredFunction next("next", c, "select pg_sleep(0.1), 'ready'");
+        QCOMPARE(dbtest::errorOf([&] { next.execute(); }), std::string());
+        QCOMPARE(next.resultValue(0, 1), std::string("ready"));
+    }
+    pid.execute();
+    QCOMPARE(pid.resultValue(0, 0), before);
+    QCOMPARE(c.connectCount(), 1L);
 }
 
 void TestQuery::storedFunctionResult() {

@@ -244,6 +244,17 @@ size_t Column::memoryBytes() const {
 
 namespace {
 
+// Asks the server to stop the statement running on the connection. A
+// request that comes too late finds the session idle and is ignored there.
+void cancelStatement(PGconn* pg) {
+    struct CancelDeleter {
+        void operator()(PGcancel* c) const noexcept { PQfreeCancel(c); }
+    };
+    std::unique_ptr<PGcancel, CancelDeleter> cancel(PQgetCancel(pg));
+    char error[256];
+    if (cancel) PQcancel(cancel.get(), error, static_cast<int>(sizeof error));
+}
+
 bool sameValue(const Column& a, size_t ra, const Column& b, size_t rb) {
     const bool na = a.isNull(ra), nb = b.isNull(rb);
     if (na || nb) return na == nb;
@@ -324,11 +335,20 @@ void Query::execute(std::vector<Column>& columns, size_t& rows) {
 
     std::vector<ColumnBuilder> builders;
     bool described = false;
+    bool cancelled = false;
     std::optional<Error> failure;
     // Every result is read to the end, even after a failure, so that the
-    // connection is ready for the next statement.
+    // connection is ready for the next statement. When rows are still coming
+    // after a failure of ours (a column check, a value out of range), the
+    // server is asked to stop sending them.
     while (detail::ResultPtr res{PQgetResult(pg)}) {
-        if (failure) continue;
+        if (failure) {
+            if (!cancelled && PQresultStatus(res.get()) == PGRES_SINGLE_TUPLE) {
+                cancelled = true;
+                cancelStatement(pg);
+            }
+            continue;
+        }
         try {
             const ExecStatusType status = PQresultStatus(res.get());
             if (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK) {
