@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <concepts>
 #include <exception>
 #include <functional>
 #include <optional>
@@ -98,9 +99,12 @@ bool guarded(F&& handler) noexcept {
 
 // A slot that runs a handler inside guarded(): connect(b, &QPushButton::clicked,
 // this, ui::handler([this] { Button1Click(); })).
+// The slot takes as many of the signal's arguments as the handler does.
 template <class F>
 auto handler(F f) {
-    return [f = std::move(f)](auto&&...) mutable { guarded(f); };
+    return [f = std::move(f)](auto&&... args) mutable -> void
+               requires std::invocable<F&, decltype(args)...>
+    { guarded([&] { f(std::forward<decltype(args)>(args)...); }); };
 }
 
 // The application object: like QApplication, and every event that a handler
