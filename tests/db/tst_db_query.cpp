@@ -189,7 +189,7 @@ void TestQuery::typedValues() {
     db::Query q("dsTyped", *conn_,
                 "select 12.50::numeric as amount, 1234.5::float8 as f, 1e-7::float8 as tiny, -3 as i,"
                 " '2024-03-15'::date as d, '2024-03-15 14:30:00.25'::timestamp as ts, true as b,"
-                " :pAmount::numeric * 2 as doubled",
+                " :pAmount::numeric * 2 as doubled, :pDataAwb + 1 as next_day",
                 {{"amount", FieldKind::Double},
                  {"f", FieldKind::Double},
                  {"tiny", FieldKind::Double},
@@ -197,8 +197,10 @@ void TestQuery::typedValues() {
                  {"d", FieldKind::Date},
                  {"ts", FieldKind::DateTime},
                  {"b", FieldKind::Boolean},
-                 {"doubled", FieldKind::Double}});
+                 {"doubled", FieldKind::Double},
+                 {"next_day", FieldKind::Date}});
     q.paramByName("pamount").setText("6.25");
+    q.paramByName("pdataawb").setDate(std::chrono::year{2024} / 2 / 29);
     q.open();
     QCOMPARE(q.column("amount").number(0), 12.5);
     QCOMPARE(q.column("f").number(0), 1234.5);
@@ -208,6 +210,7 @@ void TestQuery::typedValues() {
     QCOMPARE(q.column("ts").dateTime(0), int64_t{19797} * 86400000000LL + (14 * 3600 + 30 * 60) * 1000000LL + 250000);
     QVERIFY(q.column("b").boolean(0));
     QCOMPARE(q.column("doubled").number(0), 12.5);
+    QCOMPARE(q.asString("next_day"), std::string("2024-03-01"));
     QCOMPARE(q.asString("amount"), std::string("12.5"));
     QCOMPARE(q.asString("f"), std::string("1234.5"));
     QCOMPARE(q.asString("tiny"), std::string("1e-07"));
