@@ -101,7 +101,7 @@ TfMenuParvolen::TfMenuParvolen(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(PanelLogin);
+    layout->addWidget(PanelLogin, 0, Qt::AlignTop);
     layout->addWidget(PanelMenu, 1);
 
     connect(ButtonLogin, &QPushButton::clicked, this, ui::handler([this] { ButtonLoginClick(); }));

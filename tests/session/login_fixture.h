@@ -9,6 +9,7 @@
 #include "ui.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 #include <QByteArray>
 #include <QString>
@@ -152,6 +153,13 @@ inline void typeText(QWidget* widget, const QString& text) {
         QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, ch, Qt::NoModifier);
         QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, ch, Qt::NoModifier);
     }
+}
+
+// Replaces what a box holds by typing the text.
+inline void retype(QLineEdit* box, const QString& text) {
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    typeText(box, text);
 }
 
 // Runs fn once the next modal window is up and its loop runs.

@@ -35,11 +35,7 @@ struct Login {
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCoreApplication::processEvents();
     }
-    static void type(QLineEdit* box, const QString& text) {
-        box->selectAll();
-        QTest::keyClick(box, Qt::Key_Backspace);
-        fixture::typeText(box, text);
-    }
+    static void type(QLineEdit* box, const QString& text) { fixture::retype(box, text); }
     void enter(const QString& company, const QString& user, const QString& password) {
         type(form.Edit1, company);
         type(form.Edit2, user);
