@@ -86,8 +86,10 @@ TfMenuParvolen::TfMenuParvolen(QWidget* parent) : QWidget(parent) {
     PanelMenu->resize(kDesignWidth, kDesignHeight - 49);
     Label2 = label(PanelMenu, "Label2", kVersion, 197, 2);
     LabelDataBase = label(PanelMenu, "LabelDataBase", QStringLiteral("LabelDataBase"), 6, 2);
+    // Wraps within the room left of the version label and grows downwards.
     LabelDataBase->setWordWrap(true);
-    LabelDataBase->setFixedWidth(LabelDataBase->width());  // wraps at its design width, grows downwards
+    LabelDataBase->setFixedWidth(197 - 2 * 6);
+    LabelDataBase->setFixedHeight(LabelDataBase->heightForWidth(LabelDataBase->width()));
     LabelUser = label(PanelMenu, "LabelUser", QStringLiteral("LabelUser"), 6, 23);
     ButtonImportSameday =
         button(PanelMenu, "ButtonImportSameday", QStringLiteral("Import Sameday"), QRect(16, 56, 129, 25));

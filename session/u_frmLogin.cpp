@@ -68,10 +68,15 @@ TfrmLogin::TfrmLogin(TdmCon& dm, QWidget* parent)
     Edit3->setObjectName(QStringLiteral("Edit3"));
     Button1->setObjectName(QStringLiteral("Button1"));
 
-    for (QLabel* l : {Label1, Label2, Label3}) l->setFont(tahoma(12));
-    Label1->setGeometry(16, 24, 50, 14);
-    Label2->setGeometry(16, 56, 55, 14);
-    Label3->setGeometry(16, 88, 51, 14);
+    // The labels size themselves to their captions (50, 55 and 51 × 14 in
+    // Tahoma; a substitute font may need a little more or less).
+    Label1->move(16, 24);
+    Label2->move(16, 56);
+    Label3->move(16, 88);
+    for (QLabel* l : {Label1, Label2, Label3}) {
+        l->setFont(tahoma(12));
+        l->adjustSize();
+    }
     Edit1->setGeometry(77, 22, 268, 21);
     Edit2->setGeometry(77, 54, 268, 21);
     Edit3->setGeometry(77, 86, 268, 21);
