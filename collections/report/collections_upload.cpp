@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include <rapidjson/encodings.h>
 #include <rapidjson/writer.h>
@@ -62,6 +63,7 @@ private:
 using JsonWriter = rapidjson::Writer<JsonSink, rapidjson::UTF8<>, rapidjson::UTF8<>>;
 
 constexpr std::string_view writerMessage = "Textul JSON nu a putut fi scris.";
+constexpr std::string_view rowMessage = "Un rand din foaia Excel nu a putut fi citit.";
 
 rapidjson::SizeType jsonLength(std::string_view text) {
     if (text.size() > std::numeric_limits<rapidjson::SizeType>::max()) throw Error(std::string(writerMessage));
@@ -123,12 +125,15 @@ std::string uploadJson(const xlsx::Sheet& sheet, std::string_view fileName,
     JsonSink sink;
     JsonWriter writer(sink);
     const int lastRow = sheet.lastRow();
+    std::vector<std::string> texts;
     writer.StartArray();
     for (int row = 1; row <= lastRow; ++row) {
+        sheet.rowTexts(row, 0, static_cast<int>(columns.size()) - 1, settings, texts);
+        if (texts.size() != columns.size()) throw Error(std::string(rowMessage));
         writer.StartObject();
         for (size_t column = 0; column < columns.size(); ++column) {
             writeKey(writer, columns[column].member);
-            writeString(writer, sheet.text(row, static_cast<int>(column), settings));
+            writeString(writer, texts[column]);
         }
         writeKey(writer, fileNameMember);
         writeString(writer, fileName);

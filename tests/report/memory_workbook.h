@@ -2,6 +2,7 @@
 // tested with texts no producer writes (control characters) and without files.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -36,14 +37,37 @@ public:
     int lastColumn() const override { return lastColumn_; }
     bool hasCell(int row, int column) const override { return cells_.count({row, column}) != 0; }
     std::string text(int row, int column, const regional::Settings&) const override {
-        ++textCalls;
+        ++cellsRead;
+        return find(row, column);
+    }
+    void rowTexts(int row, int firstColumn, int lastColumn, const regional::Settings&,
+                  std::vector<std::string>& out) const override {
+        out.clear();
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            ++cellsRead;
+            out.push_back(find(row, column));
+        }
+    }
+    size_t cellCount() const override { return cells_.size(); }
+    void forEachCell(int firstRow, int lastRow, const regional::Settings&,
+                     const std::function<void(int, int, const std::string&)>& visit)
+        const override {
+        for (auto it = cells_.lower_bound({firstRow, 0});
+             it != cells_.end() && it->first.first <= lastRow; ++it) {
+            ++cellsRead;
+            visit(it->first.first, it->first.second, it->second);
+        }
+    }
+
+    // Cells whose text has been asked for, by text or rowTexts.
+    mutable int cellsRead = 0;
+
+private:
+    std::string find(int row, int column) const {
         const auto found = cells_.find({row, column});
         return found == cells_.end() ? std::string() : found->second;
     }
 
-    mutable int textCalls = 0;
-
-private:
     std::string name_;
     std::map<std::pair<int, int>, std::string> cells_;
     int lastRow_ = -1;
