@@ -193,6 +193,39 @@ private slots:
         QCOMPARE(c().count("doc_fin"), 1L);
     }
 
+    void concurrentPostingsQueueUp() {
+        // Two workstations post the same collection at once: the second waits
+        // for the first and is then refused with the already-imported message.
+        Collection col;
+        log(col);
+        testdb::Connection first = c().db().vek();
+        testdb::Connection second = c().db().vek();
+        first.exec("begin");
+        first.exec("select * from o_generare_incasare_awb_sameday($1, $2, $3)",
+                   {std::string("ana"), col.awb, std::string("2024-03-15")});
+        const char* values[] = {"dan", col.awb.c_str(), "2024-03-15"};
+        QVERIFY(PQsendQueryParams(second.native(), "select * from o_generare_incasare_awb_sameday($1, $2, $3)", 3,
+                                  nullptr, values, nullptr, nullptr, 0) == 1);
+        // The second one is blocked on the collection's row lock.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            *c().su().scalar("select count(*) from pg_stat_activity where datname = current_database() "
+                             "and wait_event_type = 'Lock' and query like '%o_generare_incasare_awb_sameday%'"),
+            std::string("1"), 10000);
+        first.exec("commit");
+        std::string error;
+        while (PGresult* res = PQgetResult(second.native())) {
+            if (PQresultStatus(res) == PGRES_FATAL_ERROR) {
+                const char* m = PQresultErrorField(res, PG_DIAG_MESSAGE_PRIMARY);
+                error = m ? m : "";
+            }
+            PQclear(res);
+        }
+        QCOMPARE(QString::fromStdString(error),
+                 QString("Incasarea AWB 1ONBLN100000001 din 15.03.2024 este deja importata: "
+                         "chitanta Ch_INC nr. 1ONBLN100000001"));
+        QCOMPARE(receipts(), QStringList{"2024-03-15|1ONBLN100000001|100.50|RON|ALFA SRL|ana"});
+    }
+
     void parameterTypes_data() {
         QTest::addColumn<unsigned int>("textType");
         QTest::addColumn<unsigned int>("dateType");
