@@ -83,17 +83,20 @@ int main(int argc, char** argv) {
         const auto& sh = wb->sheet(s);
         if (dump) std::printf("sheet\t%zu\t%s\tlastRow=%d\tlastColumn=%d\tcells=%zu\n", s,
                               sh.name().c_str(), sh.lastRow(), sh.lastColumn(), sh.cellCount());
+        if (dump) {
+            sh.forEachCell(0, sh.lastRow(), settings, [&](int r, int c, const std::string& text) {
+                std::printf("%zu!%s\t%s\n", s, xlsx::cellName(r, c).c_str(), text.c_str());
+            });
+            continue;
+        }
         // The columns a report uses; a sheet reaching column XFD would cost
         // 16,384 texts a row otherwise.
         const int lastColumn = std::min(sh.lastColumn(), 63);
         for (int r = 0; r <= sh.lastRow(); ++r) {
             sh.rowTexts(r, 0, lastColumn, settings, row);
-            for (size_t c = 0; c < row.size(); ++c) {
-                bytes += row[c].size();
-                if (!row[c].empty()) ++cells;
-                if (dump && sh.hasCell(r, static_cast<int>(c)))
-                    std::printf("%zu!%s\t%s\n", s, xlsx::cellName(r, static_cast<int>(c)).c_str(),
-                                row[c].c_str());
+            for (const auto& text : row) {
+                bytes += text.size();
+                if (!text.empty()) ++cells;
             }
         }
     }

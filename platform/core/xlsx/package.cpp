@@ -153,6 +153,7 @@ void Package::read(std::string_view partName, const ChunkSink& sink) {
 
     std::vector<char> buffer(kChunkBytes);
     uint64_t produced = 0;
+    lastReadBytes_ = 0;
     for (;;) {
         const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
         if (n < 0) {
@@ -164,6 +165,7 @@ void Package::read(std::string_view partName, const ChunkSink& sink) {
         const auto got = static_cast<uint64_t>(n);
         produced += got;
         totalBytes_ += got;
+        lastReadBytes_ += got;
         if (produced > limits_.maxPartBytes) throw LoadError(msg::partTooLarge(name, limits_.maxPartBytes));
         if (totalBytes_ > limits_.maxTotalBytes) throw LoadError(msg::totalTooLarge(limits_.maxTotalBytes));
         if (produced > limits_.ratioFreeBytes && exceedsRatio(produced, compressed, limits_.maxRatio))

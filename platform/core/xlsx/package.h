@@ -37,6 +37,12 @@ public:
     // Inflates the part into the sink, chunk by chunk, counting its size
     // against the limits. Throws LoadError (also for a missing part).
     void read(std::string_view partName, const ChunkSink& sink);
+    // Takes the bytes of the last read() off the workbook's total (a part
+    // read a second time, by another reader, counts once).
+    void forgetLastRead() {
+        totalBytes_ -= lastReadBytes_;
+        lastReadBytes_ = 0;
+    }
     // The whole part as one string (small parts: relationships, workbook).
     std::string readAll(std::string_view partName);
 
@@ -51,6 +57,7 @@ private:
     Limits limits_;
     std::unordered_map<std::string, uint64_t> entries_;  // normalized name -> index
     uint64_t totalBytes_ = 0;
+    uint64_t lastReadBytes_ = 0;
 };
 
 }  // namespace xlsx::detail

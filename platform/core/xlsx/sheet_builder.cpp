@@ -157,6 +157,7 @@ void SheetBuilder::start(Elem e, std::span<const Attr> attrs) {
 }
 
 void SheetBuilder::end() {
+    if (stack_.empty()) return;
     const Elem e = stack_.back();
     if (capture_ != nullptr && stack_.size() == captureDepth_) {
         if (e == Elem::T) endText();

@@ -289,6 +289,18 @@ public:
     void rowTexts(int row, int firstColumn, int lastColumn, const regional::Settings& s,
                   std::vector<std::string>& out) const override;
     size_t cellCount() const override { return d_.cells.size(); }
+    void forEachCell(int firstRow, int lastRow, const regional::Settings& s,
+                     const std::function<void(int, int, const std::string&)>& visit) const override {
+        if (lastRow < 0 || lastRow < firstRow) return;
+        const auto from = static_cast<uint32_t>(std::max(firstRow, 0));
+        std::string text;
+        for (size_t i = d_.cells.lowerBound(cellKey(from, 0)); i < d_.cells.size(); ++i) {
+            const Cell& c = d_.cells[i];
+            if (c.row > static_cast<uint32_t>(lastRow)) break;
+            text = cellText(c, s);
+            visit(static_cast<int>(c.row), c.column, text);
+        }
+    }
 
 private:
     const Cell* find(int row, int column) const {
@@ -434,6 +446,9 @@ std::unique_ptr<Workbook> loadPackage(Package& package, const Limits& limits,
             try {
                 data = readWith(SheetReader::Scanner);
             } catch (const ScannerFallback&) {
+                // The part is read again from the start: its first reading
+                // does not count against the workbook's total.
+                package.forgetLastRead();
                 if (options.fallbacks != nullptr) ++*options.fallbacks;
                 data = readWith(SheetReader::Expat);
             }

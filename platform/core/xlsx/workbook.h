@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -57,6 +58,12 @@ public:
                           std::vector<std::string>& out) const = 0;
     // How many cells the workbook stores for the sheet.
     virtual size_t cellCount() const = 0;
+    // Calls visit(row, column, text) for every stored cell of the rows
+    // firstRow to lastRow (inclusive), row by row, left to right: the way to
+    // walk a sparse sheet without asking for the places it leaves out.
+    virtual void forEachCell(
+        int firstRow, int lastRow, const regional::Settings& settings,
+        const std::function<void(int row, int column, const std::string& text)>& visit) const = 0;
 };
 
 class Workbook {

@@ -41,9 +41,11 @@ struct XmlReader::Impl {
     Impl(XmlHandler& h, std::string name) : handler(h), part(std::move(name)) {}
 
     void stop() { XML_StopParser(parser.get(), XML_FALSE); }
+    bool stopped() const { return failure != nullptr || doctype; }
 
     static void XMLCALL onStart(void* self, const XML_Char* name, const XML_Char** atts) {
         auto* me = static_cast<Impl*>(self);
+        if (me->stopped()) return;  // expat may still report the end of an empty element
         try {
             auto [uri, local] = splitName(name);
             me->handler.startElement(uri, local, XmlAttributes(atts));
@@ -54,6 +56,7 @@ struct XmlReader::Impl {
     }
     static void XMLCALL onEnd(void* self, const XML_Char* name) {
         auto* me = static_cast<Impl*>(self);
+        if (me->stopped()) return;  // expat may still report the end of an empty element
         try {
             auto [uri, local] = splitName(name);
             me->handler.endElement(uri, local);
@@ -64,6 +67,7 @@ struct XmlReader::Impl {
     }
     static void XMLCALL onText(void* self, const XML_Char* s, int len) {
         auto* me = static_cast<Impl*>(self);
+        if (me->stopped()) return;  // expat may still report the end of an empty element
         try {
             me->handler.characters(std::string_view(s, static_cast<size_t>(len)));
         } catch (...) {
