@@ -30,7 +30,7 @@ void TestDifferential::sameCells_data() {
             ++files;
         }
     }
-    QVERIFY2(files >= 78 + 14, "the corpus or the fixtures are missing");
+    QVERIFY2(files >= 78 + 13, "the corpus or the fixtures are missing");
 }
 
 void TestDifferential::sameCells() {
