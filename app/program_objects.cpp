@@ -44,9 +44,7 @@ ProgramObjects::ProgramObjects(ProgramObserver observer) : observer_(std::move(o
 
         // The login and collections windows belong to the main window: they
         // stay above it and have no taskbar entries of their own.
-        auto login = std::make_unique<TfrmLogin>(*dmCon, fMenuParvolen);
-        login->setWindowFlag(Qt::Window);
-        adopt(login_, frmLogin, std::move(login));
+        adopt(login_, frmLogin, std::make_unique<TfrmLogin>(*dmCon, fMenuParvolen));
         notify("created", "frmLogin");
 
         adopt(collections_, fImportIncasariSameday, std::make_unique<TfImportIncasariSameday>(*dmCon, fMenuParvolen));

@@ -14,6 +14,8 @@
 #include <QTimer>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
