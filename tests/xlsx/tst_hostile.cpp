@@ -213,6 +213,43 @@ void TestHostile::refused_data() {
             << cell(" t=\"str\"", "<f>A2</f><v>" + longText + "</v>") << defaults
             << "The workbook cannot be read: the sheet \"Foaie1\", cell A1 holds a text longer than 32767 characters";
     }
+    {
+        std::string deep;
+        for (int i = 0; i < 300; ++i) deep += "<x>";
+        for (int i = 0; i < 300; ++i) deep += "</x>";
+        Book b = bookOf("<worksheet xmlns=\"" + std::string(kMain) + "\"><sheetData>" + deep + "</sheetData></worksheet>");
+        QTest::newRow("elements nested 300 deep")
+            << bytes(makeXlsx(b)) << defaults
+            << "The workbook is refused as unsafe: the part \"xl/worksheets/sheet1.xml\" nests its elements more than 256 deep";
+        b.sharedStrings = sharedStringsXml("<si>" + deep + "</si>");
+        b.sheets[0].second = sheetXml("");
+        QTest::newRow("shared strings nested 300 deep")
+            << bytes(makeXlsx(b)) << defaults
+            << "The workbook is refused as unsafe: the part \"xl/sharedStrings.xml\" nests its elements more than 256 deep";
+    }
+    {
+        std::string attrs;
+        for (int i = 0; i < 100; ++i) attrs += " a" + std::to_string(i) + "=\"1\"";
+        QTest::newRow("an attribute twice among a hundred")
+            << oneSheet("<row r=\"1\"><c r=\"A1\"" + attrs + " a7=\"2\"><v>1</v></c></row>") << defaults
+            << QString(kSheetPart) + " is not valid XML (line 2: duplicate attribute)";
+    }
+    {
+        auto parts = bookParts(Book{});
+        for (auto& p : parts) {
+            if (p.name == "xl/workbook.xml")
+                p.data = std::string("<workbook xmlns=\"") + kMain + "\" xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><sheets>"
+                         "<sheet name=\"A\" sheetId=\"1\" r:id=\"s\"/><sheet name=\"B\" sheetId=\"2\" r:id=\"t\"/></sheets></workbook>";
+            if (p.name == "xl/_rels/workbook.xml.rels")
+                p.data = "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                         "<Relationship Id=\"s\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                         "<Relationship Id=\"t\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"/XL/worksheets/Sheet1.xml\"/></Relationships>";
+        }
+        parts.push_back({"xl/worksheets/sheet1.xml", sheetXml("")});
+        QTest::newRow("two sheets, one part")
+            << bytes(zipParts(parts)) << defaults
+            << "The workbook is damaged: more than one sheet refers to the part \"XL/worksheets/Sheet1.xml\"";
+    }
     xlsx::Limits cells;
     cells.maxCells = 3;
     QTest::newRow("cells past a lower limit")
@@ -260,6 +297,11 @@ void TestHostile::accepted_data() {
     const std::string longText(32767, 'a');
     QTest::newRow("text of 32,767 characters")
         << cell(" t=\"inlineStr\"", "<is><t>" + longText + "</t></is>") << QString::fromStdString(longText);
+    {
+        std::string attrs;
+        for (int i = 0; i < 100; ++i) attrs += " a" + std::to_string(i) + "=\"1\"";
+        QTest::newRow("a hundred attributes") << cell(" t=\"inlineStr\"" + attrs, "<is><t>AWB</t></is>") << "AWB";
+    }
     QTest::newRow("escapes make a long text short")
         << cell(" t=\"inlineStr\"", "<is><t>" + [] { std::string s; for (int i = 0; i < 10000; ++i) s += "_x0041_"; return s; }() + "</t></is>")
         << QString(10000, 'A');

@@ -95,6 +95,13 @@ std::string textTooLong(std::string_view where, uint64_t limit) {
 std::string tooManyCells(uint64_t limit) {
     return "The workbook is refused: it holds more than " + std::to_string(limit) + " cells";
 }
+std::string tooDeep(std::string_view part, uint64_t limit) {
+    return "The workbook is refused as unsafe: the part " + quoted(part) + " nests its elements more than " +
+           std::to_string(limit) + " deep";
+}
+std::string sharedPart(std::string_view part) {
+    return "The workbook is damaged: more than one sheet refers to the part " + quoted(part);
+}
 std::string badReference(std::string_view sheet, std::string_view reference) {
     return "The workbook is damaged: the sheet " + quoted(sheet) +
            " holds a cell or row reference that is not valid (" + quoted(reference) + ")";

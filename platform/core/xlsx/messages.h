@@ -31,6 +31,8 @@ std::string badXml(std::string_view part, std::string_view detail, uint64_t line
 std::string notWorksheet(std::string_view part);
 std::string textTooLong(std::string_view where, uint64_t limit);
 std::string tooManyCells(uint64_t limit);
+std::string tooDeep(std::string_view part, uint64_t limit);
+std::string sharedPart(std::string_view part);
 
 // Cell-level faults name the sheet and the cell (A1 style, or the row alone
 // when the column is not known yet).

@@ -43,6 +43,7 @@ public:
         totalBytes_ -= lastReadBytes_;
         lastReadBytes_ = 0;
     }
+    const Limits& limits() const { return limits_; }
     // The whole part as one string (small parts: relationships, workbook).
     std::string readAll(std::string_view partName);
 

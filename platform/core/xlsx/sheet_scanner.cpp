@@ -22,6 +22,7 @@
 namespace xlsx::detail {
 namespace {
 
+constexpr size_t kMaxAttributes = 32;
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -155,7 +156,7 @@ struct RawAttribute {
 
 class Scanner {
 public:
-    explicit Scanner(SheetBuilder& builder) : builder_(builder) {}
+    Scanner(SheetBuilder& builder, size_t maxDepth) : builder_(builder), maxDepth_(maxDepth) {}
 
     // Consumes the whole tokens of [data, data + size); returns how many bytes
     // it took. With `final`, the data is the rest of the part.
@@ -174,6 +175,7 @@ private:
     bool isMainUri(std::string_view uri) const { return ns::isMain(uri); }
 
     SheetBuilder& builder_;
+    size_t maxDepth_;
     State state_ = State::Start;
     std::vector<OpenElement> open_;
     std::string names_;  // the qualified names of the open elements, back to back
@@ -219,7 +221,8 @@ size_t Scanner::scan(const char* data, size_t size, bool final) {
                 step = endTag(p, end);
             } else if (p[1] == '?' || p[1] == '!') {
                 giveUp("comment, CDATA, DOCTYPE or processing instruction");
-            } else if (p[1] == 'c' && defaultMain_ && builder_.inRow() && simpleCell(p, end)) {
+            } else if (p[1] == 'c' && defaultMain_ && open_.size() < maxDepth_ && builder_.inRow() &&
+                       simpleCell(p, end)) {
                 step = Step::Done;
             } else {
                 step = startTag(p, end);
@@ -456,6 +459,9 @@ Scanner::Step Scanner::startTag(const char*& p, const char* end) {
         }
         if (q == end) return Step::NeedMore;
         if (!isSpace(*q) && *q != '>' && *q != '/') giveUp("attribute");
+        // Real tags have a handful; many more is expat's to handle (its
+        // check for duplicates does not grow with the square of the count).
+        if (raw_.size() == kMaxAttributes) giveUp("many attributes");
         raw_.push_back(a);
     }
 
@@ -534,6 +540,7 @@ Scanner::Step Scanner::startTag(const char*& p, const char* end) {
     }
 
     if (state_ == State::AfterRoot) giveUp("second root element");
+    if (open_.size() >= maxDepth_) giveUp("deep nesting");  // expat words the refusal
     state_ = State::Content;
     builder_.start(element, attrs_);
     if (empty) {
@@ -629,7 +636,7 @@ Scanner::Step Scanner::text(const char*& p, const char* end, bool final) {
 }  // namespace
 
 void readSheetWithScanner(Package& package, std::string_view part, SheetBuilder& builder) {
-    Scanner scanner(builder);
+    Scanner scanner(builder, package.limits().maxDepth);
     std::vector<char> buffer;
     size_t held = 0;  // bytes of an unfinished token kept from the last piece
     package.read(part, [&](const char* data, size_t size) {

@@ -426,11 +426,16 @@ std::unique_ptr<Workbook> loadPackage(Package& package, const Limits& limits,
     for (const auto& r : rels) byId.try_emplace(r.id, &r);
 
     const BuildContext ctx{&wb->sharedStrings_, &styles, limits};
+    std::unordered_map<std::string, bool> partsRead;
     for (const SheetEntry& entry : wbHandler.sheets) {
         auto found = byId.find(entry.relId);
         if (found == byId.end()) continue;  // a sheet that names no part
         const Relationship* rel = found->second;
         if (rel->type != "worksheet") continue;  // chart sheets and the like
+        // Each sheet has a part of its own: a part named twice would be read
+        // (and paid for) once per sheet that names it.
+        if (!partsRead.emplace(normalizePartName(rel->target), true).second)
+            throw LoadError(msg::sharedPart(rel->target));
 
         auto readWith = [&](SheetReader reader) {
             SheetData data;

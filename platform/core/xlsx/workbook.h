@@ -30,7 +30,8 @@ struct Limits {
     uint64_t ratioFreeBytes = 1ull << 20;      // a part may give this much before...
     uint64_t maxRatio = 1000;                  // ...more than maxRatio x its compressed size is refused
     size_t maxCellChars = 32767;               // characters of one cell's text
-    size_t maxCells = 16u << 20;               // stored cells of one sheet
+    size_t maxCells = 4u << 20;                // stored cells of one sheet
+    size_t maxDepth = 256;                     // nesting of XML elements in a part
 };
 
 class Workbook;

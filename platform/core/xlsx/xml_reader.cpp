@@ -37,8 +37,10 @@ struct XmlReader::Impl {
     std::string part;
     bool doctype = false;
     std::exception_ptr failure;
+    size_t depth = 0;
+    size_t maxDepth;
 
-    Impl(XmlHandler& h, std::string name) : handler(h), part(std::move(name)) {}
+    Impl(XmlHandler& h, std::string name, size_t max) : handler(h), part(std::move(name)), maxDepth(max) {}
 
     void stop() { XML_StopParser(parser.get(), XML_FALSE); }
     bool stopped() const { return failure != nullptr || doctype; }
@@ -47,6 +49,7 @@ struct XmlReader::Impl {
         auto* me = static_cast<Impl*>(self);
         if (me->stopped()) return;  // expat may still report the end of an empty element
         try {
+            if (++me->depth > me->maxDepth) throw LoadError(msg::tooDeep(me->part, me->maxDepth));
             auto [uri, local] = splitName(name);
             me->handler.startElement(uri, local, XmlAttributes(atts));
         } catch (...) {
@@ -58,6 +61,7 @@ struct XmlReader::Impl {
         auto* me = static_cast<Impl*>(self);
         if (me->stopped()) return;  // expat may still report the end of an empty element
         try {
+            --me->depth;
             auto [uri, local] = splitName(name);
             me->handler.endElement(uri, local);
         } catch (...) {
@@ -94,8 +98,8 @@ struct XmlReader::Impl {
     }
 };
 
-XmlReader::XmlReader(XmlHandler& handler, std::string partName)
-    : impl_(std::make_unique<Impl>(handler, std::move(partName))) {
+XmlReader::XmlReader(XmlHandler& handler, std::string partName, size_t maxDepth)
+    : impl_(std::make_unique<Impl>(handler, std::move(partName), maxDepth)) {
     impl_->parser.reset(XML_ParserCreateNS(nullptr, kNsSeparator));
     if (!impl_->parser) throw LoadError(msg::outOfMemory());
     XML_Parser p = impl_->parser.get();
@@ -130,7 +134,7 @@ void XmlReader::feed(const char* data, size_t size, bool final) {
 }
 
 void parsePart(Package& package, std::string_view partName, XmlHandler& handler) {
-    XmlReader reader(handler, std::string(partName));
+    XmlReader reader(handler, std::string(partName), package.limits().maxDepth);
     package.read(partName, [&](const char* data, size_t size) { reader.feed(data, size, false); });
     reader.feed("", 0, true);
 }

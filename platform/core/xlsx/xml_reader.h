@@ -58,7 +58,8 @@ public:
 // rethrows whatever a handler threw.
 class XmlReader {
 public:
-    XmlReader(XmlHandler& handler, std::string partName);
+    // maxDepth: how deep elements may nest before the part is refused.
+    XmlReader(XmlHandler& handler, std::string partName, size_t maxDepth);
     ~XmlReader();
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
