@@ -15,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t cut = input.find(kSeparator);
     book.sheets.push_back({"Foaie1", std::string(input.substr(0, cut))});
     if (cut != std::string_view::npos) book.sharedStrings = std::string(input.substr(cut + kSeparator.size()));
-    fuzzxlsx::compareReaders(xlsxtest::makeXlsx(book));
+    fuzzxlsx::compareReaders(xlsxtest::makeXlsx(book, /*stored=*/true));
     return 0;
 }

@@ -17,7 +17,7 @@ const char* const kPkg = "http://schemas.openxmlformats.org/package/2006/relatio
 
 }  // namespace
 
-std::string zipParts(const std::vector<Part>& parts) {
+std::string zipParts(const std::vector<Part>& parts, bool stored) {
     zip_error_t err;
     zip_error_init(&err);
     std::unique_ptr<zip_source_t, SourceFree> src(zip_source_buffer_create(nullptr, 0, 0, &err));
@@ -33,11 +33,13 @@ std::string zipParts(const std::vector<Part>& parts) {
     }
     for (const Part& p : parts) {
         zip_source_t* data = zip_source_buffer(za, p.data.data(), p.data.size(), 0);
-        if (data == nullptr || zip_file_add(za, p.name.c_str(), data, ZIP_FL_ENC_UTF_8) < 0) {
+        const zip_int64_t index = data == nullptr ? -1 : zip_file_add(za, p.name.c_str(), data, ZIP_FL_ENC_UTF_8);
+        if (index < 0) {
             if (data != nullptr) zip_source_free(data);
             zip_discard(za);
             throw std::runtime_error("zip add " + p.name);
         }
+        if (stored) zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
     }
     if (zip_close(za) != 0) {
         zip_discard(za);
@@ -113,6 +115,6 @@ std::vector<Part> bookParts(const Book& book) {
     return parts;
 }
 
-std::string makeXlsx(const Book& book) { return zipParts(bookParts(book)); }
+std::string makeXlsx(const Book& book, bool stored) { return zipParts(bookParts(book), stored); }
 
 }  // namespace xlsxtest

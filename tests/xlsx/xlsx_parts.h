@@ -13,8 +13,9 @@ struct Part {
     std::string data;
 };
 
-// A ZIP package of the parts, deflated, in the order given.
-std::string zipParts(const std::vector<Part>& parts);
+// A ZIP package of the parts, in the order given: deflated, or stored as
+// they are (quicker to make, for the fuzz targets).
+std::string zipParts(const std::vector<Part>& parts, bool stored = false);
 
 inline const char* const kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 
@@ -45,7 +46,7 @@ inline Book bookOf(std::string worksheet) {
 }
 
 // The package of a book: content types, relationships, workbook, sheets.
-std::string makeXlsx(const Book& book);
+std::string makeXlsx(const Book& book, bool stored = false);
 std::vector<Part> bookParts(const Book& book);
 
 }  // namespace xlsxtest

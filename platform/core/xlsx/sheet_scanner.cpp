@@ -141,7 +141,6 @@ struct OpenElement {
     uint32_t nameLength;
     uint32_t bindings;  // bindings in force before this element
     bool defaultMain;   // the default namespace before this element was main
-    bool defaultNone;
 };
 
 struct RawAttribute {
@@ -181,7 +180,6 @@ private:
     std::string names_;  // the qualified names of the open elements, back to back
     std::vector<Binding> bindings_;
     bool defaultMain_ = false;  // the default namespace is SpreadsheetML's
-    bool defaultNone_ = true;   // there is no default namespace
     std::vector<RawAttribute> raw_;
     std::vector<Attr> attrs_;
     std::string scratch_;
@@ -473,20 +471,17 @@ Scanner::Step Scanner::startTag(const char*& p, const char* end) {
                 giveUp("duplicate attribute");
 
     OpenElement open{static_cast<uint32_t>(names_.size()), nameLength,
-                     static_cast<uint32_t>(bindings_.size()), defaultMain_, defaultNone_};
+                     static_cast<uint32_t>(bindings_.size()), defaultMain_};
     auto valueOf = [&](const RawAttribute& a) {
         return a.decoded ? std::string_view(scratch_).substr(a.valueOffset, a.valueLength)
                          : std::string_view(a.value, a.valueLength);
     };
-    bool declares = false;
     for (const RawAttribute& a : raw_) {
         const std::string_view n(a.name, a.nameLength);
         if (n == "xmlns") {
             const std::string_view uri = valueOf(a);
             if (uri == kXmlNamespace || uri == kXmlnsNamespace) giveUp("reserved namespace");
             defaultMain_ = isMainUri(uri);
-            defaultNone_ = uri.empty();
-            declares = true;
         } else if (a.colon == 5 && n.substr(0, 6) == "xmlns:") {
             const std::string_view prefix = n.substr(6);
             const std::string_view uri = valueOf(a);
@@ -494,10 +489,8 @@ Scanner::Step Scanner::startTag(const char*& p, const char* end) {
                 uri == kXmlnsNamespace)
                 giveUp("namespace declaration");
             bindings_.push_back({std::string(prefix), std::string(uri)});
-            declares = true;
         }
     }
-    (void)declares;
 
     Elem element = Elem::Other;
     if (colon == 0) {
@@ -547,7 +540,6 @@ Scanner::Step Scanner::startTag(const char*& p, const char* end) {
         builder_.end();
         bindings_.resize(open.bindings);
         defaultMain_ = open.defaultMain;
-        defaultNone_ = open.defaultNone;
         if (open_.empty()) state_ = State::AfterRoot;
     } else {
         names_.append(name, nameLength);
@@ -573,7 +565,6 @@ Scanner::Step Scanner::endTag(const char*& p, const char* end) {
     builder_.end();
     bindings_.resize(top.bindings);
     defaultMain_ = top.defaultMain;
-    defaultNone_ = top.defaultNone;
     names_.resize(top.nameOffset);
     open_.pop_back();
     if (open_.empty()) state_ = State::AfterRoot;

@@ -297,7 +297,7 @@ public:
         for (size_t i = d_.cells.lowerBound(cellKey(from, 0)); i < d_.cells.size(); ++i) {
             const Cell& c = d_.cells[i];
             if (c.row > static_cast<uint32_t>(lastRow)) break;
-            text = cellText(c, s);
+            cellText(c, s, text);
             visit(static_cast<int>(c.row), c.column, text);
         }
     }
@@ -311,6 +311,8 @@ private:
         return &d_.cells[i];
     }
     std::string cellText(const Cell& c, const regional::Settings& s) const;
+    // The same into out, whose storage is reused where the text fits.
+    void cellText(const Cell& c, const regional::Settings& s, std::string& out) const;
     bool followerText(const Cell& c, std::string& out) const;
 
     const WorkbookImpl& wb_;
@@ -345,43 +347,52 @@ bool SheetImpl::followerText(const Cell& c, std::string& out) const {
 }
 
 std::string SheetImpl::cellText(const Cell& c, const regional::Settings& s) const {
-    if (!d_.sharedFollowers.empty()) {
-        std::string shown;
-        if (followerText(c, shown)) return shown;
-    }
+    std::string out;
+    cellText(c, s, out);
+    return out;
+}
+
+void SheetImpl::cellText(const Cell& c, const regional::Settings& s, std::string& out) const {
+    if (!d_.sharedFollowers.empty() && followerText(c, out)) return;
     switch (c.kind) {
-        case CellKind::Blank: return {};
+        case CellKind::Blank: out.clear(); return;
         case CellKind::Number:
             switch (c.format) {
-                case FormatClass::Date: return dateText(c.number(), wb_.date1904_, s);
-                case FormatClass::Time: return timeText(c.number(), wb_.date1904_, s);
+                case FormatClass::Date: out = dateText(c.number(), wb_.date1904_, s); return;
+                case FormatClass::Time: out = timeText(c.number(), wb_.date1904_, s); return;
                 case FormatClass::Number: break;
             }
-            return generalNumberText(c.number(), s);
-        case CellKind::SharedText: return std::string(wb_.sharedStrings_.get(c.index()));
+            out = generalNumberText(c.number(), s);
+            return;
+        case CellKind::SharedText: out.assign(wb_.sharedStrings_.get(c.index())); return;
         case CellKind::Text:
         case CellKind::Error:
         case CellKind::FormulaText:
         case CellKind::FormulaError:
-        case CellKind::FormulaSource: return std::string(d_.texts.get(c.index()));
-        case CellKind::Bool: return c.index() != 0 ? "TRUE" : "FALSE";
-        case CellKind::FormulaBool: return c.index() != 0 ? "True" : "False";
+        case CellKind::FormulaSource: out.assign(d_.texts.get(c.index())); return;
+        case CellKind::Bool: out.assign(c.index() != 0 ? "TRUE" : "FALSE"); return;
+        case CellKind::FormulaBool: out.assign(c.index() != 0 ? "True" : "False"); return;
         case CellKind::Date:
         case CellKind::FormulaDate:
             // An ISO date is a date of its own: no 1904 offset.
-            return c.format == FormatClass::Time ? timeText(c.number(), false, s)
-                                                 : dateText(c.number(), false, s);
-        case CellKind::FormulaNumber: return generalNumberText(c.number(), s);
-        case CellKind::FormulaNoResult: return "0";
+            out = c.format == FormatClass::Time ? timeText(c.number(), false, s)
+                                                : dateText(c.number(), false, s);
+            return;
+        case CellKind::FormulaNumber: out = generalNumberText(c.number(), s); return;
+        case CellKind::FormulaNoResult: out.assign("0"); return;
     }
-    return {};
+    out.clear();
 }
 
 void SheetImpl::rowTexts(int row, int firstColumn, int lastColumn, const regional::Settings& s,
                          std::vector<std::string>& out) const {
-    out.clear();
-    if (lastColumn < firstColumn) return;
+    if (lastColumn < firstColumn) {
+        out.clear();
+        return;
+    }
+    // The strings already in out keep their storage for this row's texts.
     out.resize(static_cast<size_t>(lastColumn - firstColumn + 1));
+    for (auto& t : out) t.clear();
     if (row < 0) return;
     const int from = std::max(firstColumn, 0);
     if (from > 0xFFFF) return;
@@ -389,7 +400,7 @@ void SheetImpl::rowTexts(int row, int firstColumn, int lastColumn, const regiona
     for (; i < d_.cells.size(); ++i) {
         const Cell& c = d_.cells[i];
         if (c.row != static_cast<uint32_t>(row) || c.column > lastColumn) break;
-        out[static_cast<size_t>(c.column - firstColumn)] = cellText(c, s);
+        cellText(c, s, out[static_cast<size_t>(c.column - firstColumn)]);
     }
 }
 
