@@ -360,6 +360,12 @@ void TestHostile::missingFile() {
     } catch (const xlsx::LoadError& e) {
         QCOMPARE(QString(e.what()), QString("The file \"/nonexistent/Sameday iunie.xlsx\" cannot be opened"));
     }
+    try {
+        xlsx::Workbook::load(XLSX_FIXTURES);
+        QFAIL("loaded a folder");
+    } catch (const xlsx::LoadError& e) {
+        QCOMPARE(QString(e.what()), QString("The file \"%1\" cannot be opened").arg(XLSX_FIXTURES));
+    }
     QCOMPARE(xlsx::Workbook::load(fixture("xw_cells.xlsx"))->sheetCount(), size_t{2});
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -83,6 +84,8 @@ Package::Package(zip* z, const Limits& limits) : zip_(z), limits_(limits) {}
 Package::~Package() = default;
 
 std::unique_ptr<Package> Package::openFile(const std::string& path, const Limits& limits) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) throw LoadError(msg::cannotOpen(path));
     std::ifstream in(path, std::ios::binary);
     if (!in) throw LoadError(msg::cannotOpen(path));
     char head[8] = {};
