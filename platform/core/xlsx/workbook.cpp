@@ -14,7 +14,8 @@
 #include "sheet_parsers.h"
 #include "xml_reader.h"
 
-// How the reader maps the cell-text rules onto SpreadsheetML:
+// How the reader maps the cell-text rules onto SpreadsheetML, and what it
+// does where the rules leave the choice to it:
 // - Every number in an .xlsx is a double: there is no "whole number stored as
 //   an integer" and no "currency amount" kind. Every number takes the rules
 //   for numbers: the date text under a date format, the time under a time
@@ -24,14 +25,30 @@
 //   blank cell; hasCell tells them apart.
 // - A formula's cached error reads as its error text; a cached date (t="d")
 //   as the date text; a cached number in the general number form whatever
-//   the cell's format.
-// - On a sheet saved with showFormulas, a cell with a formula reads "=" and
-//   the formula. A follower of a shared formula reads the master's formula
-//   with its relative references moved to the follower's place; a follower
-//   whose master the sheet lacks reads its cached result.
+//   the cell's format; a cached text (t="str", or t="s" pointing into the
+//   shared strings) unchanged. A formula with no cached value, or an empty
+//   one where a number or truth value was due, reads "0"; an empty cached
+//   text reads "".
+// - On a sheet saved with showFormulas (its first sheetView says so), a cell
+//   with a formula reads "=" and the formula. A follower of a shared formula
+//   reads the master's formula with its relative references moved to the
+//   follower's place; a follower whose master the sheet lacks reads its
+//   cached result.
 // - An ISO date cell (t="d") reads as the date text; one holding a time
 //   alone reads as the long time; one whose text is not an ISO date reads as
 //   that text.
+// - An unknown cell type reads as a number; t="str" without a formula is a
+//   text. An error value in another case (#n/a) reads as the table spells it.
+// - Cells and rows out of order are put in order; of two cells at one place
+//   the later wins. A cell's own reference wins over its row's.
+// - A text may hold 32,767 characters counted as a spreadsheet counts them
+//   (UTF-16 code units); a longer one, shared or not, refuses the workbook.
+// - Sheets: worksheets in the workbook's order, hidden ones included; chart
+//   sheets, dialog and macro sheets, and a sheet whose r:id names no
+//   relationship are not loaded and do not count. Two sheets naming one part
+//   refuse the workbook.
+// - Load failures speak English; every message says what is wrong with the
+//   file and, where it helps, which part, sheet or cell.
 
 namespace xlsx {
 namespace detail {
