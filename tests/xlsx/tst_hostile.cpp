@@ -76,6 +76,10 @@ void TestHostile::refused_data() {
     QTest::newRow("ZIP cut short") << fixtureBytes("xw_cells.xlsx").left(3000) << defaults
                                    << "The file is not an .xlsx workbook (not a ZIP package)";
 
+    QTest::newRow("ZIP entries encrypted")
+        << bytes(zipPartsEncrypted(bookParts(bookOf(sheetXml(""))), "parola")) << defaults
+        << "The workbook is encrypted; only unprotected .xlsx workbooks can be read";
+
     // ZIP tricks.
     QTest::newRow("1,001 entries") << fixtureBytes("zip_too_many_entries.xlsx") << defaults
                                    << "The workbook is refused as unsafe: it holds more than 1000 ZIP entries";

@@ -17,7 +17,18 @@ const char* const kPkg = "http://schemas.openxmlformats.org/package/2006/relatio
 
 }  // namespace
 
-std::string zipParts(const std::vector<Part>& parts, bool stored) {
+namespace {
+std::string zipWith(const std::vector<Part>& parts, bool stored, const char* password);
+}
+
+std::string zipParts(const std::vector<Part>& parts, bool stored) { return zipWith(parts, stored, nullptr); }
+
+std::string zipPartsEncrypted(const std::vector<Part>& parts, const char* password) {
+    return zipWith(parts, false, password);
+}
+
+namespace {
+std::string zipWith(const std::vector<Part>& parts, bool stored, const char* password) {
     zip_error_t err;
     zip_error_init(&err);
     std::unique_ptr<zip_source_t, SourceFree> src(zip_source_buffer_create(nullptr, 0, 0, &err));
@@ -40,6 +51,11 @@ std::string zipParts(const std::vector<Part>& parts, bool stored) {
             throw std::runtime_error("zip add " + p.name);
         }
         if (stored) zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+        if (password != nullptr &&
+            zip_file_set_encryption(za, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, password) != 0) {
+            zip_discard(za);
+            throw std::runtime_error("zip encryption");
+        }
     }
     if (zip_close(za) != 0) {
         zip_discard(za);
@@ -55,6 +71,7 @@ std::string zipParts(const std::vector<Part>& parts, bool stored) {
     if (n < 0 || static_cast<zip_uint64_t>(n) != st.size) throw std::runtime_error("zip read back");
     return out;
 }
+}  // namespace
 
 std::string sheetXml(const std::string& rows, const std::string& beforeData) {
     return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"") +

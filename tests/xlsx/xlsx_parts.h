@@ -16,6 +16,8 @@ struct Part {
 // A ZIP package of the parts, in the order given: deflated, or stored as
 // they are (quicker to make, for the fuzz targets).
 std::string zipParts(const std::vector<Part>& parts, bool stored = false);
+// The same with every entry encrypted (AES-256) under the password.
+std::string zipPartsEncrypted(const std::vector<Part>& parts, const char* password);
 
 inline const char* const kMain = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 
