@@ -133,6 +133,10 @@ std::vector<db::FieldDef> logColumns() {
 
 QFont segoeUi(int points, bool bold = false) {
     QFont f(QStringLiteral("Segoe UI"), points);
+    // Where Segoe UI is missing, a face of about its widths before the
+    // platform's default sans serif, so that the captions fit their places.
+    f.setFamilies({QStringLiteral("Segoe UI"), QStringLiteral("Selawik"), QStringLiteral("Arial"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans")});
     f.setStyleHint(QFont::SansSerif);
     f.setBold(bold);
     return f;
@@ -143,6 +147,13 @@ QFrame* panel(QWidget* parent, const char* name) {
     p->setObjectName(QLatin1String(name));
     p->setFrameStyle(QFrame::NoFrame);  // no bevel
     return p;
+}
+
+// A label keeps its designed place and grows, right and down, when its
+// caption needs more room in the font at hand.
+void fitCaption(QLabel* label) {
+    const QSize need = label->sizeHint();
+    label->resize(std::max(label->width(), need.width()), std::max(label->height(), need.height()));
 }
 
 // User input: what a busy window does not take.
@@ -235,6 +246,7 @@ TfImportIncasariSameday::TfImportIncasariSameday(TdmCon& dm, QWidget* parent)
         Label3->setPalette(red);
     }
     place(Label3, 8, 4, 309, 21);
+    fitCaption(Label3);
 
     ButtonAlegeFisier = button(Panel2, "ButtonAlegeFisier", QStringLiteral("Preluare fisier Excel cu incasari"),
                                QRect(428, 8, 201, 25));
@@ -256,6 +268,7 @@ TfImportIncasariSameday::TfImportIncasariSameday(TdmCon& dm, QWidget* parent)
     Label7 = new QLabel(QStringLiteral("Incepand cu data awb"), GroupBox1);
     Label7->setObjectName(QStringLiteral("Label7"));
     place(Label7, 7, 19, 116, 15);
+    fitCaption(Label7);
     cxDateEditDataIncep = new dateedit::DateEdit(GroupBox1);
     cxDateEditDataIncep->setObjectName(QStringLiteral("cxDateEditDataIncep"));
     place(cxDateEditDataIncep, 127, 16, 89, 23);
