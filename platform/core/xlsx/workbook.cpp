@@ -1,6 +1,7 @@
 #include "workbook.h"
 
 #include <algorithm>
+#include <atomic>
 #include <unordered_map>
 
 #include "cell_text.h"
@@ -323,9 +324,22 @@ private:
     const Cell* find(int row, int column) const {
         if (row < 0 || column < 0 || column > 0xFFFF) return nullptr;
         const uint64_t key = cellKey(static_cast<uint32_t>(row), static_cast<uint32_t>(column));
-        const size_t i = d_.cells.lowerBound(key);
+        const size_t i = lowerBound(key);
         if (i == d_.cells.size() || d_.cells[i].key() != key) return nullptr;
         return &d_.cells[i];
+    }
+    // The first cell at or after key. Readers mostly go row after row, cell
+    // after cell: the place after the last cell read is tried first, which
+    // spares a search (and its cache misses) over millions of cells.
+    size_t lowerBound(uint64_t key) const {
+        const size_t n = d_.cells.size();
+        const size_t h = hint_.load(std::memory_order_relaxed);
+        size_t i;
+        if (h < n && d_.cells[h].key() >= key && (h == 0 || d_.cells[h - 1].key() < key)) i = h;
+        else if (h + 1 < n && d_.cells[h + 1].key() >= key && d_.cells[h].key() < key) i = h + 1;
+        else i = d_.cells.lowerBound(key);
+        if (i < n) hint_.store(i + (d_.cells[i].key() == key ? 1 : 0), std::memory_order_relaxed);
+        return i;
     }
     std::string cellText(const Cell& c, const regional::Settings& s) const;
     // The same into out, whose storage is reused where the text fits.
@@ -334,6 +348,7 @@ private:
 
     const WorkbookImpl& wb_;
     SheetData d_;
+    mutable std::atomic<size_t> hint_{0};  // where the next read probably starts
 };
 
 class WorkbookImpl final : public Workbook {
@@ -413,7 +428,7 @@ void SheetImpl::rowTexts(int row, int firstColumn, int lastColumn, const regiona
     if (row < 0) return;
     const int from = std::max(firstColumn, 0);
     if (from > 0xFFFF) return;
-    size_t i = d_.cells.lowerBound(cellKey(static_cast<uint32_t>(row), static_cast<uint32_t>(from)));
+    size_t i = lowerBound(cellKey(static_cast<uint32_t>(row), static_cast<uint32_t>(from)));
     for (; i < d_.cells.size(); ++i) {
         const Cell& c = d_.cells[i];
         if (c.row != static_cast<uint32_t>(row) || c.column > lastColumn) break;
