@@ -43,7 +43,19 @@ int GridCore::px(int at96) const { return static_cast<int>(at96 * scale + 0.5); 
 
 int GridCore::indicatorWidth() const { return px(14); }
 
-int GridCore::rowHeight() const {
+int GridCore::rowHeight() const { return cellHeight() + previewHeight(); }
+
+int GridCore::previewHeight() const {
+    if (previewCol < 0) return 0;
+    return QFontMetrics(previewLook().font).height() + px(4);
+}
+
+CellLook GridCore::previewLook() const {
+    CellLook l = look(sheet.preview);
+    return l;
+}
+
+int GridCore::cellHeight() const {
     int h = QFontMetrics(q->font()).height();
     for (const auto* st : {&sheet.content, &sheet.contentEven, &sheet.contentOdd, &sheet.selection,
                            &sheet.inactive, &sheet.group})
@@ -68,6 +80,7 @@ int GridCore::groupIndent() const {
 }
 
 bool GridCore::isShown(int column) const {
+    if (column == previewCol) return false;
     for (const auto& g : engine.grouping())
         if (static_cast<int>(g.column) == column) return false;
     return true;
@@ -268,6 +281,15 @@ void GridCore::focusRecord(long record, bool moveQuery) {
 
 bool GridCore::focusVisibleIndex(size_t index) {
     if (index >= engine.visible().size()) return false;
+    // Walking row by row: the neighbour of the focused row, when it is shown.
+    const auto target = static_cast<uint32_t>(index);
+    const int count = static_cast<int>(engine.viewRowCount());
+    for (int r : {focusedRow + 1, focusedRow - 1, focusedRow}) {
+        if (focusedRow >= 0 && r >= 0 && r < count && engine.viewEntry(static_cast<size_t>(r)) == target) {
+            setFocus(r, true);
+            return true;
+        }
+    }
     const size_t before = engine.viewRowCount();
     const int row = static_cast<int>(engine.revealVisible(index));
     if (engine.viewRowCount() != before) {
@@ -368,22 +390,15 @@ void GridCore::toggleSort(int column, bool clear) {
 void GridCore::incSearchKey(const QString& text) {
     if (engine.visible().empty() || focusedCol < 0 || !isShown(focusedCol)) return;
     const QString candidate = incSearch + text;
-    const std::string needle = folded(utf8(candidate));
-    const auto& vis = engine.visible();
     long start = dataIndexOfFocus();
     if (start < 0) start = 0;
-    const size_t n = vis.size();
-    for (size_t k = 0; k < n; ++k) {
-        const size_t i = (static_cast<size_t>(start) + k) % n;
-        const std::string shown = folded(engine.displayText(static_cast<size_t>(focusedCol), vis[i]));
-        if (shown.compare(0, needle.size(), needle) == 0) {
-            focusVisibleIndex(i);
-            incSearch = candidate;
-            model->rowChanged(focusedRow);
-            area->viewport()->update();
-            return;
-        }
-    }
+    const auto found = engine.findPrefix(static_cast<size_t>(focusedCol), utf8(candidate),
+                                         static_cast<size_t>(start));
+    if (!found) return;   // a key that matches nothing is dropped
+    focusVisibleIndex(*found);
+    incSearch = candidate;
+    model->rowChanged(focusedRow);
+    area->viewport()->update();
 }
 
 void GridCore::nextCell() {
@@ -828,6 +843,35 @@ void DataGrid::setGroupExpanded(int viewRow, bool expanded) {
     }
     d->updateParts();
     emit viewChanged();
+}
+
+void DataGrid::setPreviewColumn(const QString& fieldName) {
+    const int column = fieldName.isEmpty() ? -1 : columnIndex(fieldName);
+    if (column == d->previewCol) return;
+    d->previewCol = column;
+    if (column >= 0 && column == d->focusedCol) {
+        for (const auto& g : d->shownColumns())
+            if (g.column != column) {
+                d->focusedCol = g.column;
+                break;
+            }
+    }
+    d->model->reset();
+    d->updateParts();
+}
+
+int DataGrid::previewColumn() const { return d->previewCol; }
+
+QVariant DataGrid::previewData(int viewRow, int role) const {
+    if (d->previewCol < 0 || viewRow < 0 || viewRow >= viewRowCount() || isGroupRow(viewRow)) return {};
+    const CellLook l = d->previewLook();
+    switch (role) {
+    case Qt::DisplayRole: return cellText(viewRow, d->previewCol);
+    case Qt::BackgroundRole: return QBrush(l.background);
+    case Qt::ForegroundRole: return QBrush(l.text);
+    case Qt::FontRole: return l.font;
+    default: return {};
+    }
 }
 
 long long DataGrid::filteredRecordCount() const {

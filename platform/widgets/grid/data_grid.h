@@ -138,6 +138,15 @@ public:
     void collapseAll();
     void setGroupExpanded(int viewRow, bool expanded);
 
+    // Preview: a line under each data row that shows one column's text across
+    // the row in the Preview style (the column leaves the cells). An empty
+    // name (the default) shows no preview.
+    void setPreviewColumn(const QString& fieldName);
+    int previewColumn() const;   // -1 for none
+    // The preview line of a data row: DisplayRole, BackgroundRole,
+    // ForegroundRole, FontRole; nothing for a group row or without a preview.
+    QVariant previewData(int viewRow, int role) const;
+
     // Records that pass the filter (group rows are never counted).
     long long filteredRecordCount() const;
     // Rows of the view (group rows and the data rows shown).

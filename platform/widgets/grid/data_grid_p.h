@@ -66,6 +66,7 @@ public:
     double scale = 1.0;
     std::vector<double> sums;   // per column, when `sum`
     bool hasFocus = false;
+    int previewCol = -1;   // column shown in each row's preview line, -1 for none
 
     GridModel* model = nullptr;
     GroupByBox* groupBox = nullptr;
@@ -79,7 +80,9 @@ public:
     // Geometry, in device pixels.
     int px(int at96) const;
     int indicatorWidth() const;
-    int rowHeight() const;
+    int rowHeight() const;      // a row of the view: its cells and its preview line
+    int cellHeight() const;     // the cells of a row
+    int previewHeight() const;  // 0 without a preview column
     int headerHeight() const;
     int filterRowHeight() const;
     int footerHeight() const;
@@ -101,6 +104,7 @@ public:
     // Styles resolved to what is painted; unset values come from the grid.
     CellLook look(const std::optional<Style>& style) const;
     CellLook dataLook(int viewRow) const;
+    CellLook previewLook() const;
     QFont scaled(const QFont& f) const;
 
     // Behaviour.

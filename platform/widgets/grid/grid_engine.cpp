@@ -10,13 +10,24 @@
 
 namespace grid {
 
-// Folded display text of every record of one column, each followed by a NUL,
-// so that a search over the whole buffer never matches across two records.
+// Folded display text of every record of one column. For a text column whose
+// folded text keeps the byte length of the original (ASCII text, and nearly all
+// letters beyond it), the buffer is a folded copy of the column's own character
+// store and a record's place in it is the column's; otherwise every record is
+// followed by a NUL, so that no match runs across two records, and the
+// haystack keeps its own offsets.
 struct Engine::Haystack {
     std::string buf;
-    std::vector<size_t> off;   // rows + 1 entries; record r is buf[off[r], off[r+1] - 1)
-    std::string_view row(uint32_t r) const {
-        return std::string_view(buf.data() + off[r], off[r + 1] - off[r] - 1);
+    std::vector<size_t> off;            // own places: rows + 1 entries
+    const db::Column* col = nullptr;    // borrowed places: those of this column's text
+    const char* base = nullptr;
+    size_t begin(size_t r) const {
+        return col ? static_cast<size_t>(col->text(r).data() - base) : off[r];
+    }
+    size_t end(size_t r) const { return col ? begin(r) + col->text(r).size() : off[r + 1] - 1; }
+    std::string_view row(size_t r) const {
+        const size_t b = begin(r);
+        return std::string_view(buf.data() + b, end(r) - b);
     }
 };
 
@@ -124,6 +135,7 @@ size_t Engine::addColumn(EngineColumn column) {
     columns_.push_back(std::move(column));
     filters_.emplace_back();
     hay_.emplace_back();
+    cents_.emplace_back();
     fieldIndex_.push_back(query_ && query_->active() ? query_->fieldIndex(columns_.back().field) : -1);
     return columns_.size() - 1;
 }
@@ -148,10 +160,13 @@ void Engine::reload(const db::Query* query) {
     dateCache_.clear();
     for (auto& h : hay_) h.reset();
     hay_.resize(columns_.size());
+    cents_.clear();
+    cents_.resize(columns_.size());
     for (size_t c = 0; c < filters_.size(); ++c) {
         Filter& f = filters_[c];
         f.bits.clear();
         f.count = 0;
+        f.earlier.clear();
         if (!f.needle.empty()) matchAll(haystack(c), f.needle, f.bits, f.count);
     }
     rebuildOrder();
@@ -288,29 +303,34 @@ void Engine::appendFoldedValue(size_t c, uint32_t record, std::string& out) cons
 // Filter
 
 const Engine::Haystack& Engine::haystack(size_t c) {
-    if (!hay_[c]) {
-        auto h = std::make_unique<Haystack>();
-        h->off.resize(rows_ + 1);
-        h->off[0] = 0;
-        const int fi = fieldIndex(c);
-        if (fi >= 0 && rows_ > 0) {
-            const db::Column& col = query_->column(static_cast<size_t>(fi));
-            if (col.kind() == db::FieldKind::Text || col.kind() == db::FieldKind::LongText) {
-                size_t total = 0;
-                for (uint32_t r = 0; r < rows_; ++r) total += col.text(r).size() + 1;
-                h->buf.reserve(total);
-            } else {
-                h->buf.reserve(rows_ * 12);
-            }
+    if (hay_[c]) return *hay_[c];
+    auto h = std::make_unique<Haystack>();
+    const int fi = fieldIndex(c);
+    const db::Column* col = fi >= 0 && rows_ > 0 ? &query_->column(static_cast<size_t>(fi)) : nullptr;
+    if (col && (col->kind() == db::FieldKind::Text || col->kind() == db::FieldKind::LongText)) {
+        // The column's values lie back to back: fold them in one pass.
+        const char* base = col->text(0).data();
+        const std::string_view last = col->text(rows_ - 1);
+        const std::string_view all(base, static_cast<size_t>(last.data() + last.size() - base));
+        h->buf.resize(all.size());
+        if (foldSameLength(all, h->buf.data())) {
+            h->col = col;
+            h->base = base;
+            hay_[c] = std::move(h);
+            return *hay_[c];
         }
-        for (uint32_t r = 0; r < rows_; ++r) {
-            if (fi >= 0) appendFoldedValue(c, r, h->buf);
-            h->buf.push_back('\0');
-            h->off[r + 1] = h->buf.size();
-        }
-        h->buf.shrink_to_fit();
-        hay_[c] = std::move(h);
+        h->buf.clear();
     }
+    h->off.resize(rows_ + 1);
+    h->off[0] = 0;
+    h->buf.reserve(rows_ * 12);
+    for (uint32_t r = 0; r < rows_; ++r) {
+        if (fi >= 0) appendFoldedValue(c, r, h->buf);
+        h->buf.push_back('\0');
+        h->off[r + 1] = h->buf.size();
+    }
+    h->buf.shrink_to_fit();
+    hay_[c] = std::move(h);
     return *hay_[c];
 }
 
@@ -329,22 +349,34 @@ void Engine::matchAll(const Haystack& h, std::string_view needle, std::vector<ui
                               : memmem(p, static_cast<size_t>(end - p), needle.data(), needle.size());
         if (!hit) break;
         const auto pos = static_cast<size_t>(static_cast<const char*>(hit) - base);
-        // The record holding pos: the last r with off[r] <= pos (off[rows_] is
-        // past every hit). Hits come in order, so gallop forward from the last.
-        if (h.off[r + 1] <= pos) {
+        // The record holding pos: the last r whose text starts at or before
+        // it. Hits come in order, so gallop forward from the previous one.
+        if (r + 1 < rows_ && h.begin(r + 1) <= pos) {
             size_t lo = r + 1, step = 1;
-            while (lo + step < rows_ && h.off[lo + step] <= pos) {
+            while (lo + step < rows_ && h.begin(lo + step) <= pos) {
                 lo += step;
                 step *= 2;
             }
-            const size_t hi = std::min(lo + step, rows_);
-            auto it = std::upper_bound(h.off.begin() + static_cast<ptrdiff_t>(lo) + 1,
-                                       h.off.begin() + static_cast<ptrdiff_t>(hi) + 1, pos);
-            r = static_cast<size_t>(it - h.off.begin()) - 1;
+            size_t hi = std::min(lo + step, rows_);   // begin(hi) > pos, or hi == rows_
+            while (hi - lo > 1) {
+                const size_t mid = lo + (hi - lo) / 2;
+                if (h.begin(mid) <= pos)
+                    lo = mid;
+                else
+                    hi = mid;
+            }
+            r = lo;
         }
-        setBit(bits, static_cast<uint32_t>(r));
-        ++count;
-        p = base + h.off[r + 1];
+        const size_t rowEnd = h.end(r);
+        if (pos + needle.size() <= rowEnd) {
+            setBit(bits, static_cast<uint32_t>(r));
+            ++count;
+        }
+        // Whether it matched or ran past its record, the rest of the record
+        // has nothing more to give.
+        if (r + 1 >= rows_) break;
+        p = base + h.begin(r + 1);
+        ++r;
     }
 }
 
@@ -356,11 +388,21 @@ bool Engine::setFilter(size_t c, std::string_view text) {
     std::string needle = folded(text);
     needle.erase(std::remove(needle.begin(), needle.end(), '\0'), needle.end());
     if (needle == f.needle) return false;
+    remember(f);   // the previous result, before it is replaced
     const std::string previous = std::move(f.needle);
     f.needle = std::move(needle);
     if (f.needle.empty()) {
         f.bits.clear();
         f.count = 0;
+        rebuildVisible();
+        rebuildGroups();
+        return true;
+    }
+    for (const Filter::Earlier& e : f.earlier) {
+        if (e.needle != f.needle) continue;
+        // Typed before (and now deleted back to): its result is at hand.
+        f.bits = e.bits;
+        f.count = e.count;
         rebuildVisible();
         rebuildGroups();
         return true;
@@ -409,6 +451,14 @@ bool Engine::setFilter(size_t c, std::string_view text) {
                    visible_.end());
     rebuildGroups();
     return true;
+}
+
+void Engine::remember(Filter& f) {
+    if (f.needle.empty()) return;
+    constexpr size_t kKept = 16;
+    std::erase_if(f.earlier, [&f](const Filter::Earlier& e) { return e.needle == f.needle; });
+    if (f.earlier.size() >= kKept) f.earlier.erase(f.earlier.begin());
+    f.earlier.push_back({f.needle, f.bits, f.count});
 }
 
 const std::string& Engine::filterText(size_t c) const {
@@ -782,6 +832,19 @@ size_t Engine::revealVisible(size_t index) {
     return static_cast<size_t>(it - viewRows_.begin());
 }
 
+std::optional<size_t> Engine::findPrefix(size_t c, std::string_view prefix, size_t start) {
+    const size_t n = visible_.size();
+    if (c >= columns_.size() || n == 0) return std::nullopt;
+    const std::string needle = folded(prefix);
+    const Haystack& h = haystack(c);
+    if (start >= n) start = 0;
+    for (size_t k = 0; k < n; ++k) {
+        const size_t i = start + k < n ? start + k : start + k - n;
+        if (h.row(visible_[i]).starts_with(needle)) return i;
+    }
+    return std::nullopt;
+}
+
 long Engine::recordAt(size_t viewRow) const {
     if (viewRow >= viewRowCount()) return -1;
     const uint32_t e = viewEntry(viewRow);
@@ -795,26 +858,62 @@ std::optional<size_t> Engine::visibleIndexOf(uint32_t record) const {
     return static_cast<size_t>(it - visible_.begin());
 }
 
+const Engine::Cents& Engine::cents(size_t c) const {
+    if (!cents_[c]) {
+        auto cs = std::make_unique<Cents>();
+        const db::Column& col = query_->column(static_cast<size_t>(fieldIndex(c)));
+        cs->values.resize(rows_);
+        cs->exact = true;
+        for (size_t r = 0; r < rows_ && cs->exact; ++r) {
+            if (col.isNull(r)) continue;
+            const double v = col.number(r);
+            const double x = v * 100.0;
+            if (!(std::fabs(x) < 2e9)) {
+                cs->exact = false;
+                break;
+            }
+            const auto k = static_cast<int32_t>(x >= 0 ? x + 0.5 : x - 0.5);
+            if (static_cast<double>(k) / 100.0 != v) cs->exact = false;
+            cs->values[r] = k;
+        }
+        if (!cs->exact) {
+            cs->values.clear();
+            cs->values.shrink_to_fit();
+        }
+        cents_[c] = std::move(cs);
+    }
+    return *cents_[c];
+}
+
 double Engine::visibleSum(size_t c) const {
     const int fi = fieldIndex(c);
     if (fi < 0) return 0;
     const db::Column& col = query_->column(static_cast<size_t>(fi));
-    // Neumaier's compensated sum: the footer's total does not drift with the count.
+    if (col.kind() == db::FieldKind::Integer) {
+        int64_t sum = 0;
+        for (uint32_t r : visible_)
+            if (!col.isNull(r)) sum += col.integer(r);
+        return static_cast<double>(sum);
+    }
+    if (col.kind() != db::FieldKind::Double) return 0;
+    // Amounts are whole hundredths: those add up exactly, as integers.
+    if (const Cents& cs = cents(c); cs.exact) {
+        int64_t sum = 0;
+        const int32_t* v = cs.values.data();
+        for (uint32_t r : visible_) sum += v[r];
+        return static_cast<double>(sum) / 100.0;
+    }
+    // Neumaier's compensated sum: the total does not drift with the count.
     double sum = 0, comp = 0;
-    auto add = [&](double v) {
+    for (uint32_t r : visible_) {
+        if (col.isNull(r)) continue;
+        const double v = col.number(r);
         const double t = sum + v;
         if (std::fabs(sum) >= std::fabs(v))
             comp += (sum - t) + v;
         else
             comp += (v - t) + sum;
         sum = t;
-    };
-    if (col.kind() == db::FieldKind::Double) {
-        for (uint32_t r : visible_)
-            if (!col.isNull(r)) add(col.number(r));
-    } else if (col.kind() == db::FieldKind::Integer) {
-        for (uint32_t r : visible_)
-            if (!col.isNull(r)) add(col.integer(r));
     }
     return sum + comp;
 }
@@ -823,9 +922,14 @@ size_t Engine::memoryBytes() const {
     size_t bytes = order_.capacity() * sizeof(uint32_t) + visible_.capacity() * sizeof(uint32_t) +
                    groups_.capacity() * sizeof(Group) + viewRows_.capacity() * sizeof(uint32_t);
     for (const auto& rank : groupRank_) bytes += rank.capacity() * sizeof(uint32_t);
-    for (const Filter& f : filters_) bytes += f.bits.capacity() * sizeof(uint64_t);
+    for (const Filter& f : filters_) {
+        bytes += f.bits.capacity() * sizeof(uint64_t);
+        for (const auto& e : f.earlier) bytes += e.bits.capacity() * sizeof(uint64_t) + e.needle.capacity();
+    }
+    for (const auto& cs : cents_)
+        if (cs) bytes += sizeof(Cents) + cs->values.capacity() * sizeof(int32_t);
     for (const auto& h : hay_)
-        if (h) bytes += h->buf.capacity() + h->off.capacity() * sizeof(size_t);
+        if (h) bytes += sizeof(Haystack) + h->buf.capacity() + h->off.capacity() * sizeof(size_t);
     for (const auto& [day, text] : dateCache_) bytes += sizeof(day) + sizeof(text) + text.capacity();
     return bytes;
 }

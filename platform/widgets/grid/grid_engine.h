@@ -116,6 +116,10 @@ public:
     // The index in visible() of a record; nullopt when filtered out.
     std::optional<size_t> visibleIndexOf(uint32_t record) const;
 
+    // The first index in visible(), from `start` on and then from the top,
+    // whose display text in column c starts with `prefix` ignoring case.
+    std::optional<size_t> findPrefix(size_t c, std::string_view prefix, size_t start);
+
     // Sum of a numeric column over the visible records.
     double visibleSum(size_t c) const;
 
@@ -129,6 +133,20 @@ private:
         std::string needle;   // folded
         std::vector<uint64_t> bits;
         size_t count = 0;
+        // The last texts' results, so that deleting what was typed costs no
+        // search (a bit per record each).
+        struct Earlier {
+            std::string needle;
+            std::vector<uint64_t> bits;
+            size_t count = 0;
+        };
+        std::vector<Earlier> earlier;
+    };
+    // Whole hundredths of a double column, when all its values are such:
+    // the footer sums them as integers.
+    struct Cents {
+        bool exact = false;
+        std::vector<int32_t> values;
     };
 
     const Haystack& haystack(size_t c);
@@ -137,6 +155,8 @@ private:
     void matchAll(const Haystack& h, std::string_view needle, std::vector<uint64_t>& bits,
                   size_t& count) const;
     void rebuildVisible();
+    void remember(Filter& f);
+    const Cents& cents(size_t c) const;
     void rebuildOrder();
     void sortByColumn(std::vector<uint32_t>& order, size_t c, SortOrder so) const;
     void sortTextRange(uint32_t* begin, uint32_t* end, size_t c, SortOrder so,
@@ -154,6 +174,7 @@ private:
     mutable std::unordered_map<int32_t, std::string> dateCache_;
 
     std::vector<std::unique_ptr<Haystack>> hay_;
+    mutable std::vector<std::unique_ptr<Cents>> cents_;
     std::vector<Filter> filters_;
     std::optional<size_t> sortColumn_;
     SortOrder sortOrder_ = SortOrder::Ascending;

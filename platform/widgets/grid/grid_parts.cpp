@@ -133,7 +133,6 @@ void GroupByBox::paintEvent(QPaintEvent*) {
         p.drawText(rect().adjusted(c->px(8), 0, -c->px(8), 0), Qt::AlignVCenter | Qt::AlignLeft,
                    hintText());
     }
-    const QVariant hbg = c->model->headerData(0, Qt::Horizontal, Qt::BackgroundRole);
     CellLook head = c->look(c->sheet.header);
     if (!c->sheet.header || !c->sheet.header->background) head.background = palette().color(QPalette::Button);
     if (!c->sheet.header || !c->sheet.header->textColor) head.text = palette().color(QPalette::ButtonText);
@@ -316,7 +315,7 @@ void GridArea::paintGroupRow(QPainter& p, int viewRow, int y, int right) {
 }
 
 void GridArea::paintDataRow(QPainter& p, int viewRow, int y) {
-    const int rh = c->rowHeight();
+    const int rh = c->cellHeight();
     const int xo = c->xOrigin();
     const int vw = viewport()->width();
     const int pad = c->px(3);
@@ -324,7 +323,21 @@ void GridArea::paintDataRow(QPainter& p, int viewRow, int y) {
     if (c->engine.grouped()) {
         CellLook gl = c->look(c->sheet.group);
         if (!c->sheet.group || !c->sheet.group->background) gl.background = palette().color(QPalette::Button);
-        p.fillRect(QRect(xo, y, c->groupIndent(), rh), gl.background);
+        p.fillRect(QRect(xo, y, c->groupIndent(), c->rowHeight()), gl.background);
+    }
+    if (c->previewCol >= 0) {
+        // The preview line under the cells, across the row.
+        const int ph = c->previewHeight();
+        const QRect pr(xo + c->groupIndent(), y + rh, c->contentWidth() - c->groupIndent(), ph);
+        p.fillRect(pr, c->q->previewData(viewRow, Qt::BackgroundRole).value<QBrush>().color());
+        p.setFont(c->q->previewData(viewRow, Qt::FontRole).value<QFont>());
+        p.setPen(c->q->previewData(viewRow, Qt::ForegroundRole).value<QBrush>().color());
+        const QRect tr = pr.adjusted(c->px(20), 0, -pad, 0);
+        p.drawText(tr, Qt::AlignVCenter | Qt::AlignLeft,
+                   QFontMetrics(p.font()).elidedText(c->q->previewData(viewRow, Qt::DisplayRole).toString(),
+                                                     Qt::ElideRight, tr.width()));
+        p.setPen(kGridLine);
+        p.drawLine(pr.left(), pr.bottom(), pr.right(), pr.bottom());
     }
     for (const auto& g : c->shownColumns()) {
         const QRect r(xo + g.x, y, g.width, rh);
@@ -844,15 +857,27 @@ NavigatorBar::NavigatorBar(GridCore* core, QWidget* parent) : QWidget(parent), c
 
 void NavigatorBar::refresh() {
     info_->setText(c->q->infoText());
-    const int rows = static_cast<int>(c->engine.viewRowCount());
-    const bool atFirst = c->focusedRow <= 0;
-    const bool atLast = c->focusedRow < 0 || c->focusedRow >= rows - 1;
-    first_->setEnabled(rows > 0 && !atFirst);
-    priorPage_->setEnabled(rows > 0 && !atFirst);
-    prior_->setEnabled(rows > 0 && !atFirst);
-    next_->setEnabled(rows > 0 && !atLast);
-    nextPage_->setEnabled(rows > 0 && !atLast);
-    last_->setEnabled(rows > 0 && !atLast);
+    // Whether a data row lies before or after the focus, in the order shown.
+    const auto& vis = c->engine.visible();
+    long before = -1, after = -1;   // index in visible() of the rows on either side
+    const long idx = c->dataIndexOfFocus();
+    if (idx >= 0) {
+        before = idx - 1;
+        after = idx + 1;
+    } else if (c->focusedRow >= 0) {
+        const uint32_t e = c->engine.viewEntry(static_cast<size_t>(c->focusedRow));
+        const auto first = static_cast<long>(c->engine.groups()[e & ~Engine::kGroupFlag].first);
+        before = first - 1;
+        after = first;
+    }
+    const bool hasBefore = before >= 0;
+    const bool hasAfter = after >= 0 && after < static_cast<long>(vis.size());
+    first_->setEnabled(hasBefore);
+    priorPage_->setEnabled(hasBefore);
+    prior_->setEnabled(hasBefore);
+    next_->setEnabled(hasAfter);
+    nextPage_->setEnabled(hasAfter);
+    last_->setEnabled(hasAfter);
 }
 
 }  // namespace grid

@@ -3,6 +3,7 @@
 #include <QChar>
 
 #include <cmath>
+#include <cstring>
 
 namespace grid {
 
@@ -89,6 +90,48 @@ void appendFolded(std::string_view text, std::string& out) {
         encodeUtf8(QChar::toCaseFolded(cp), out);
         i += len;
     }
+}
+
+bool foldSameLength(std::string_view text, char* out) {
+    const size_t n = text.size();
+    const char* in = text.data();
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, in + i, 8);
+            if ((w & kHigh) == 0) {
+                // Eight ASCII bytes: set 0x20 on those from 'A' to 'Z'.
+                const uint64_t geA = w + (0x80 - 'A') * kOnes;
+                const uint64_t gtZ = w + (0x80 - 'Z' - 1) * kOnes;
+                w |= ((geA ^ gtZ) & kHigh) >> 2;
+                std::memcpy(out + i, &w, 8);
+                i += 8;
+                continue;
+            }
+        }
+        const auto b = static_cast<unsigned char>(in[i]);
+        if (b < 0x80) {
+            out[i] = static_cast<char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const size_t len = decodeUtf8(text, i, cp);
+        if (len == 0) {
+            out[i] = static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        std::string enc;
+        encodeUtf8(QChar::toCaseFolded(cp), enc);
+        if (enc.size() != len) return false;
+        std::memcpy(out + i, enc.data(), len);
+        i += len;
+    }
+    return true;
 }
 
 std::string folded(std::string_view text) {

@@ -18,6 +18,10 @@ namespace grid {
 // are copied as they are.
 void appendFolded(std::string_view text, std::string& out);
 std::string folded(std::string_view text);
+// Writes the folded form of `text` to out[0, text.size()) when every code
+// point folds to as many bytes as it had (ASCII always does, and nearly every
+// other letter); returns false otherwise, out then being partly written.
+bool foldSameLength(std::string_view text, char* out);
 // True when every byte is ASCII (folding then keeps the length).
 bool isAscii(std::string_view text);
 
