@@ -5,6 +5,7 @@
 // it reads (here: CDATA), and the table says where.
 #include <QtTest>
 
+#include "xlsx_parts.h"
 #include "xlsx_test_util.h"
 
 using namespace xlsxtest;
@@ -15,6 +16,8 @@ class TestDifferential : public QObject {
 private slots:
     void sameCells_data();
     void sameCells();
+    void scannerSubset_data();
+    void scannerSubset();
 };
 
 void TestDifferential::sameCells_data() {
@@ -51,6 +54,58 @@ void TestDifferential::sameCells() {
     }
     QCOMPARE(q(scanned), q(reference));
     QCOMPARE(fellBack, fallbacks);
+}
+
+void TestDifferential::scannerSubset_data() {
+    // A worksheet part, whether the scanner reads it itself (0) or hands it
+    // to expat (1), and the text of A1 either way.
+    QTest::addColumn<QByteArray>("part");
+    QTest::addColumn<int>("fallbacks");
+    QTest::addColumn<QString>("a1");
+    const QByteArray open = QByteArray("<worksheet xmlns=\"") + xlsxtest::kMain + "\"><sheetData><row r=\"1\">";
+    const QByteArray close = "</row></sheetData></worksheet>";
+    auto inl = [](const QByteArray& t) { return "<c r=\"A1\" t=\"inlineStr\"><is><t>" + t + "</t></is></c>"; };
+    QTest::newRow("plain") << open + inl("AWB") + close << 0 << "AWB";
+    QTest::newRow("declaration") << "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\r\n" + open + inl("x") + close << 0 << "x";
+    QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + open + inl("x") + close << 0 << "x";
+    QTest::newRow("predefined and numeric references") << open + inl("&lt;&amp;&gt;&quot;&apos;&#65;&#x103;") + close << 0 << "<&>\"'A\u0103";
+    QTest::newRow("single quotes") << open + "<c r='A1' t='inlineStr'><is><t>q</t></is></c>" + close << 0 << "q";
+    QTest::newRow("white space in tags") << open + "<c\n r = \"A1\"\tt=\"str\" ><v >w</v ></c >" + close << 0 << "w";
+    QTest::newRow("prefixed elements")
+        << QByteArray("<x:worksheet xmlns:x=\"") + xlsxtest::kMain + "\"><x:sheetData><x:row><x:c t=\"inlineStr\"><x:is><x:t>p</x:t></x:is></x:c></x:row></x:sheetData></x:worksheet>"
+        << 0 << "p";
+    QTest::newRow("foreign elements and attributes")
+        << open + "<c r=\"A1\" xmlns:e=\"urn:e\" e:a=\"1\"><e:v>9</e:v><v>1</v></c>" + close << 0 << "1";
+    QTest::newRow("CDATA") << open + inl("<![CDATA[<c>]]>") + close << 1 << "<c>";
+    QTest::newRow("comment") << open + "<!-- note -->" + inl("x") + close << 1 << "x";
+    QTest::newRow("processing instruction") << "<?xml-stylesheet href=\"a\"?>" + open + inl("x") + close << 1 << "x";
+    QTest::newRow("another encoding") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + open + inl("\xE2") + close << 1 << "\u00e2";
+    QTest::newRow("UTF-16")
+        << [&] {
+               QByteArray u("\xFF\xFE");
+               const QString text = QString::fromUtf8(open + inl("u") + close);
+               u.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+               return u;
+           }()
+        << 1 << "u";
+    QTest::newRow("non-ASCII element name") << open + "<\xC3\xA9/>" + inl("x") + close << 1 << "x";
+    QTest::newRow("many attributes")
+        << open + "<c r=\"A1\" t=\"str\"" + [] { QByteArray a; for (int i = 0; i < 40; ++i) a += " a" + QByteArray::number(i) + "=\"\""; return a; }() + "><v>m</v></c>" + close
+        << 1 << "m";
+    QTest::newRow("XML 1.1 declaration") << "<?xml version=\"1.1\"?>" + open + inl("x") + close << 1 << "x";
+}
+
+void TestDifferential::scannerSubset() {
+    QFETCH(QByteArray, part);
+    QFETCH(int, fallbacks);
+    QFETCH(QString, a1);
+    const std::string bytes = xlsxtest::makeXlsx(xlsxtest::bookOf(part.toStdString()));
+    int fellBack = 0;
+    const auto scanned = load(bytes, SheetReader::Scanner, {}, &fellBack);
+    const auto reference = load(bytes, SheetReader::Expat);
+    QCOMPARE(fellBack, fallbacks);
+    QCOMPARE(q(scanned->sheet(0).text(0, 0, romanian())), a1);
+    QCOMPARE(q(dump(*scanned)), q(dump(*reference)));
 }
 
 QTEST_APPLESS_MAIN(TestDifferential)
