@@ -51,6 +51,7 @@ private slots:
     void accepted_data();
     void accepted();
     void sharedTextStoredOnce();
+    void manyStylesOneLongFormat();
     void fuzzFinds_data();
     void fuzzFinds();
     void missingFile();
@@ -338,6 +339,19 @@ void TestHostile::sharedTextStoredOnce() {
         if (line.rfind("VmRSS:", 0) == 0) rssKiB = std::stol(line.substr(6));
     // 20,000 copies would be 600 MB.
     QVERIFY2(rssKiB < 200 * 1024, qPrintable(QString("RSS %1 KiB").arg(rssKiB)));
+}
+
+void TestHostile::manyStylesOneLongFormat() {
+    // 100,000 styles share one format code of 100,000 characters: the code is
+    // classified once, not once a style (10^10 steps).
+    const std::string code = std::string(100000, '0') + " dd";
+    std::string xfs;
+    for (int i = 0; i < 100000; ++i) xfs += "<xf numFmtId=\"164\"/>";
+    Book b = bookOf(sheetXml("<row r=\"1\"><c r=\"A1\" s=\"99999\"><v>45366</v></c></row>"));
+    b.styles = std::string("<styleSheet xmlns=\"") + kMain + "\"><numFmts><numFmt numFmtId=\"164\" formatCode=\"" + code +
+               "\"/></numFmts><cellXfs>" + xfs + "</cellXfs></styleSheet>";
+    const auto wb = load(makeXlsx(b), SheetReader::Scanner);
+    QCOMPARE(q(wb->sheet(0).text(0, 0, romanian())), QString("15.03.2024"));
 }
 
 void TestHostile::fuzzFinds_data() {

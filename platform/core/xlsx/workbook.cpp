@@ -162,12 +162,14 @@ private:
 class StylesHandler : public XmlHandler {
 public:
     std::vector<FormatClass> resolve() const {
+        // Each format code is classified once, however many styles use it.
+        std::unordered_map<uint32_t, FormatClass> classes;
+        for (const auto& [id, code] : customFormats_) classes.emplace(id, classifyFormatCode(code));
         std::vector<FormatClass> out;
         out.reserve(xfFormats_.size());
         for (uint32_t id : xfFormats_) {
-            auto it = customFormats_.find(id);
-            out.push_back(it != customFormats_.end() ? classifyFormatCode(it->second)
-                                                     : builtinFormatClass(id));
+            auto it = classes.find(id);
+            out.push_back(it != classes.end() ? it->second : builtinFormatClass(id));
         }
         return out;
     }
