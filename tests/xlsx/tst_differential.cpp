@@ -92,6 +92,10 @@ void TestDifferential::scannerSubset_data() {
     QTest::newRow("many attributes")
         << open + "<c r=\"A1\" t=\"str\"" + [] { QByteArray a; for (int i = 0; i < 40; ++i) a += " a" + QByteArray::number(i) + "=\"\""; return a; }() + "><v>m</v></c>" + close
         << 1 << "m";
+    QTest::newRow("many namespace declarations")
+        << QByteArray("<worksheet xmlns=\"") + xlsxtest::kMain + "\"" + [] { QByteArray a; for (int i = 0; i < 70; ++i) a += " xmlns:p" + QByteArray::number(i) + "=\"urn:" + QByteArray::number(i) + "\""; return a; }() +
+               "><sheetData><row r=\"1\">" + inl("n") + close
+        << 1 << "n";
     QTest::newRow("XML 1.1 declaration") << "<?xml version=\"1.1\"?>" + open + inl("x") + close << 1 << "x";
 }
 

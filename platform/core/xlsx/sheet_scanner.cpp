@@ -23,6 +23,7 @@ namespace xlsx::detail {
 namespace {
 
 constexpr size_t kMaxAttributes = 32;
+constexpr size_t kMaxBindings = 64;
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -488,6 +489,9 @@ Scanner::Step Scanner::startTag(const char*& p, const char* end) {
             if (uri.empty() || prefix == "xml" || prefix == "xmlns" || uri == kXmlNamespace ||
                 uri == kXmlnsNamespace)
                 giveUp("namespace declaration");
+            // A handful is usual; with many, a lookup (a walk back through
+            // them) would cost too much: expat keeps them in a hash table.
+            if (bindings_.size() == kMaxBindings) giveUp("many namespace declarations");
             bindings_.push_back({std::string(prefix), std::string(uri)});
         }
     }
