@@ -66,7 +66,8 @@ constexpr std::string_view writerMessage = "Textul JSON nu a putut fi scris.";
 constexpr std::string_view rowMessage = "Un rand din foaia Excel nu a putut fi citit.";
 
 rapidjson::SizeType jsonLength(std::string_view text) {
-    if (text.size() > std::numeric_limits<rapidjson::SizeType>::max()) throw Error(std::string(writerMessage));
+    if (text.size() > std::numeric_limits<rapidjson::SizeType>::max())
+        throw Error(std::string(writerMessage));
     return static_cast<rapidjson::SizeType>(text.size());
 }
 
