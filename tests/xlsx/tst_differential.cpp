@@ -2,7 +2,7 @@
 // the fixtures is loaded both ways and must give the same cells, texts, last
 // rows and columns, or the same message. The scanner must also really read
 // them: it hands a worksheet to expat only where the file steps outside what
-// it reads (here: CDATA), and the table says where.
+// it reads, and the tables say where.
 #include <QtTest>
 
 #include "xlsx_parts.h"
@@ -23,8 +23,9 @@ private slots:
 void TestDifferential::sameCells_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("fallbacks");
-    // Worksheets the scanner hands to expat, by file.
-    const QMap<QString, int> expected = {{"calamine__inlineStr_cdata.xlsx", 1}};
+    // Worksheets the scanner hands to expat, by file: CDATA, and 8 MiB of
+    // white space in one piece (tokens past 1 MiB go to expat).
+    const QMap<QString, int> expected = {{"calamine__inlineStr_cdata.xlsx", 1}, {"zip_ratio_bomb.xlsx", 1}};
     int files = 0;
     for (const char* dirName : {XLSX_CORPUS, XLSX_FIXTURES}) {
         const QDir dir(dirName);
@@ -96,6 +97,8 @@ void TestDifferential::scannerSubset_data() {
         << QByteArray("<worksheet xmlns=\"") + xlsxtest::kMain + "\"" + [] { QByteArray a; for (int i = 0; i < 70; ++i) a += " xmlns:p" + QByteArray::number(i) + "=\"urn:" + QByteArray::number(i) + "\""; return a; }() +
                "><sheetData><row r=\"1\">" + inl("n") + close
         << 1 << "n";
+    QTest::newRow("a text past 1 MiB")
+        << open + "<c r=\"A1\" t=\"str\"><v>" + QByteArray(100, 'v') + "</v></c>" + QByteArray(2 << 20, ' ') + close << 1 << QString(100, 'v');
     QTest::newRow("XML 1.1 declaration") << "<?xml version=\"1.1\"?>" + open + inl("x") + close << 1 << "x";
 }
 

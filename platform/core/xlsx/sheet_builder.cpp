@@ -81,7 +81,11 @@ Elem elementFromLocalName(std::string_view n) {
 }
 
 SheetBuilder::SheetBuilder(SheetData& sheet, const BuildContext& context)
-    : sheet_(sheet), ctx_(context) {}
+    : sheet_(sheet), ctx_(context), maxCaptureBytes_(7 * context.limits.maxCellChars + 7) {}
+
+void SheetBuilder::textTooLong() {
+    throw LoadError(msg::textTooLong("the sheet \"" + sheet_.name + "\", cell " + here(), ctx_.limits.maxCellChars));
+}
 
 std::string SheetBuilder::here() const { return cellName(static_cast<int>(cellRow_), cellColumn_); }
 
@@ -245,9 +249,7 @@ void SheetBuilder::beginCell(const std::string_view* r, const std::string_view* 
 }
 
 uint32_t SheetBuilder::addText(std::string_view text) {
-    if (textLength(text) > ctx_.limits.maxCellChars)
-        throw LoadError(msg::textTooLong("the sheet \"" + sheet_.name + "\", cell " + here(),
-                                         ctx_.limits.maxCellChars));
+    if (textLength(text) > ctx_.limits.maxCellChars) textTooLong();
     return sheet_.texts.add(text);
 }
 

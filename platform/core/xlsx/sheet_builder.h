@@ -38,7 +38,13 @@ public:
     void start(Elem element, std::span<const Attr> attrs);
     void end();
     void text(std::string_view text) {
-        if (capture_ != nullptr && stack_.size() == captureDepth_) capture_->append(text);
+        if (capture_ == nullptr || stack_.size() != captureDepth_) return;
+        capture_->append(text);
+        // Escapes shrink a text at most sevenfold: past that it is too long
+        // whatever it decodes to, and need not be kept whole to know it.
+        if (capture_->size() > maxCaptureBytes_ &&
+            (capture_ != &value_ || cellType_ == Type::Str || cellType_ == Type::Inline))
+            textTooLong();
     }
     // Called once the part has been read: orders the cells.
     void finish();
@@ -66,10 +72,12 @@ private:
     uint32_t addText(std::string_view text);
     double number(std::string_view text);
     [[noreturn]] void failReference(std::string_view ref);
+    [[noreturn]] void textTooLong();
     std::string here() const;
 
     SheetData& sheet_;
     BuildContext ctx_;
+    size_t maxCaptureBytes_;
     std::vector<Elem> stack_;
     std::string* capture_ = nullptr;
     size_t captureDepth_ = 0;

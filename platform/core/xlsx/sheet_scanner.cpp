@@ -24,6 +24,7 @@ namespace {
 
 constexpr size_t kMaxAttributes = 32;
 constexpr size_t kMaxBindings = 64;
+constexpr size_t kMaxTokenBytes = 1u << 20;
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
@@ -649,6 +650,10 @@ void readSheetWithScanner(Package& package, std::string_view part, SheetBuilder&
         const size_t used = scanner.scan(buffer.data(), total, false);
         std::memmove(buffer.data(), buffer.data() + used, total - used);
         held = total - used;
+        // A token is read again from its start each time more arrives: one
+        // that keeps growing (no real tag or cell text comes near this) is
+        // left to expat, which reads it in one pass.
+        if (held > kMaxTokenBytes) giveUp("long token");
     });
     scanner.scan(buffer.data(), held, true);
     builder.finish();
