@@ -357,9 +357,15 @@ void TestHostile::manyStylesOneLongFormat() {
 void TestHostile::fuzzFinds_data() {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("message");
-    // fuzz_sheet_*: a worksheet part as the sheet fuzzer gives it.
+    // fuzz_sheet_*: a worksheet part as the sheet fuzzer gives it;
+    // fuzz_load_*: a whole file.
     QTest::newRow("empty root element of another kind")
         << "fuzz_sheet_empty_root_of_another_kind.xml" << QString(kSheetPart) + " is not a worksheet";
+    // Text after the root, then a checksum failure at the end of the part:
+    // the scanner waited for the rest of that text, expat did not.
+    QTest::newRow("junk after the root, then a bad checksum")
+        << "fuzz_load_checksum_after_junk.xlsx"
+        << "The workbook is damaged: the part \"xl/worksheets/sheet.xml\" is not valid XML (line 79: junk after document element)";
 }
 
 void TestHostile::fuzzFinds() {

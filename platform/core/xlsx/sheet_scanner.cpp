@@ -629,19 +629,19 @@ Scanner::Step Scanner::text(const char*& p, const char* end, bool final) {
     return Step::Done;
 }
 
-}  // namespace
-
-void readSheetWithScanner(Package& package, std::string_view part, SheetBuilder& builder) {
-    Scanner scanner(builder, package.limits().maxDepth);
-    std::vector<char> buffer;
-    size_t held = 0;  // bytes of an unfinished token kept from the last piece
+// Feeds the part to the scanner piece by piece. `scanning` tells whether a
+// failure came from the scanner (or the builder) rather than the package.
+void readPieces(Package& package, std::string_view part, Scanner& scanner, std::vector<char>& buffer,
+                size_t& held, bool& scanning) {
     package.read(part, [&](const char* data, size_t size) {
+        scanning = true;
         if (held == 0) {
             // Scan straight from libzip's piece; keep what is left over.
             const size_t used = scanner.scan(data, size, false);
             held = size - used;
             if (buffer.size() < held) buffer.resize(held);
             std::memcpy(buffer.data(), data + used, held);
+            scanning = false;
             return;
         }
         if (buffer.size() < held + size) buffer.resize(held + size);
@@ -654,7 +654,26 @@ void readSheetWithScanner(Package& package, std::string_view part, SheetBuilder&
         // that keeps growing (no real tag or cell text comes near this) is
         // left to expat, which reads it in one pass.
         if (held > kMaxTokenBytes) giveUp("long token");
+        scanning = false;
     });
+}
+
+}  // namespace
+
+void readSheetWithScanner(Package& package, std::string_view part, SheetBuilder& builder) {
+    Scanner scanner(builder, package.limits().maxDepth);
+    std::vector<char> buffer;
+    size_t held = 0;  // bytes of an unfinished token kept from the last piece
+    bool scanning = false;
+    try {
+        readPieces(package, part, scanner, buffer, held, scanning);
+    } catch (const LoadError&) {
+        // The package failed (a checksum, a limit) while the scanner was
+        // waiting for the rest of a token, which expat may already have
+        // judged: which fault comes first is expat's to say.
+        if (!scanning) throw ScannerFallback("the package failed first");
+        throw;
+    }
     scanner.scan(buffer.data(), held, true);
     builder.finish();
 }
