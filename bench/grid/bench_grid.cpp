@@ -181,10 +181,13 @@ int run(int argc, char** argv) {
     const double rowsMem = static_cast<double>(query.memoryBytes());
     const double gridMem = static_cast<double>(grid.memoryBytes());
 
-    std::cout << pad("", 44, true) << pad("grid", 14) << pad("peer", 14) << pad("ratio", 9) << "   target\n";
+    std::cout << pad("", 44, true) << pad("grid", 14) << pad("peer", 14) << pad("ratio", 14) << "   target\n";
+    // ratio: grid/peer where the grid should stay within a factor of the peer;
+    // for speed-ups (faster = true) the peer's time over the grid's.
     auto line = [](const std::string& what, const std::string& a, const std::string& b, double ratio,
-                   const std::string& target, bool ok) {
-        std::cout << pad(what, 44, true) << pad(a, 14) << pad(b, 14) << pad(fixed(ratio, 2) + "x", 9);
+                   const std::string& target, bool ok, bool faster = false) {
+        std::cout << pad(what, 44, true) << pad(a, 14) << pad(b, 14)
+                  << pad(faster ? fixed(1 / ratio, ratio > 0.01 ? 1 : 0) + "x faster" : fixed(ratio, 2) + "x", 14);
         if (!target.empty()) std::cout << "   " << target << (ok ? ": met" : ": NOT MET");
         std::cout << "\n";
     };
@@ -253,8 +256,8 @@ int run(int argc, char** argv) {
         worstProxy = std::max(worstProxy, k.proxyMs);
     }
     line("worst keystroke (peer: QSortFilterProxyModel)", fixed(worstGrid, 1) + " ms", fixed(worstProxy, 1) + " ms",
-         worstGrid / worstProxy, "grid <= 50 ms and <= 1/20 of the peer",
-         worstGrid <= 50 && worstGrid * 20 <= worstProxy);
+         worstGrid / worstProxy, "grid <= 50 ms and 20x faster",
+         worstGrid <= 50 && worstGrid * 20 <= worstProxy, true);
     line("memory with the filter's folded column", fixed(memFiltered / 1048576, 1) + " MB",
          fixed(static_cast<double>(textBytes) / 1048576, 1) + " MB", memFiltered / static_cast<double>(textBytes),
          "<= 1.5x", memFiltered <= 1.5 * static_cast<double>(textBytes));
@@ -278,8 +281,8 @@ int run(int argc, char** argv) {
         t0 = Clock::now();
         proxy.sort(query.fieldIndex(field), Qt::DescendingOrder);
         const double p2 = msSince(t0);
-        line(std::string("sort ") + field + " ascending", fixed(g1, 0) + " ms", fixed(p1, 0) + " ms", g1 / p1, "", true);
-        line(std::string("sort ") + field + " descending", fixed(g2, 0) + " ms", fixed(p2, 0) + " ms", g2 / p2, "", true);
+        line(std::string("sort ") + field + " ascending", fixed(g1, 0) + " ms", fixed(p1, 0) + " ms", g1 / p1, "", true, true);
+        line(std::string("sort ") + field + " descending", fixed(g2, 0) + " ms", fixed(p2, 0) + " ms", g2 / p2, "", true, true);
     }
     std::filesystem::remove(sqlFile);
     rusage u{};

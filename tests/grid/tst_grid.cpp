@@ -723,6 +723,39 @@ private slots:
         QCOMPARE(m->data(m->index(0, 0), grid::IncSearchBackgroundRole).value<QColor>(), QColor(0xFE, 0xD5, 0x47));
     }
 
+    void previewLine() {
+        grid_->resize(1218, 600);
+        grid_->setPreviewColumn(QStringLiteral("nume_fisier"));
+        QCOMPARE(grid_->previewColumn(), col("nume_fisier"));
+        grid_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid_.get()));
+        const int row = viewRowOf(QStringLiteral("AWB006"));
+        QCOMPARE(grid_->previewData(row, Qt::DisplayRole).toString(), QStringLiteral("b.xlsx"));
+        QCOMPARE(grid_->previewData(row, Qt::BackgroundRole).value<QBrush>().color(), QColor(0xFF, 0xFF, 0xE1));
+        QCOMPARE(grid_->previewData(row, Qt::ForegroundRole).value<QBrush>().color(), QColor(0x00, 0x00, 0x80));
+        QVERIFY(grid_->previewData(row, Qt::FontRole).value<QFont>().bold());
+        // Painted under each row's cells: the preview colour shows in the
+        // rows area, beneath a row's own colour.
+        auto* area = qobject_cast<QAbstractScrollArea*>(grid_->findChild<QWidget*>(QStringLiteral("gridArea")));
+        const QImage rows = area->viewport()->grab().toImage();
+        const int x = static_cast<int>(14 * grid_->logicalDpiY() / 96.0 + 0.5) + 4;
+        QStringList bands;
+        QColor last;
+        for (int y = 0; y < rows.height() && bands.size() < 6; ++y) {
+            const QColor c = rows.pixelColor(x, y);
+            if (c != last && (c == QColor(0xFF, 0xFF, 0xE1) || c == QColor(0xEA, 0xF3, 0xFB) ||
+                              c == QColor(0xD9, 0xEA, 0xF7)))
+                bands << c.name();
+            if (c == QColor(0xFF, 0xFF, 0xE1) || c == QColor(0xEA, 0xF3, 0xFB) || c == QColor(0xD9, 0xEA, 0xF7)) last = c;
+        }
+        QCOMPARE(bands.mid(0, 4), (QStringList{"#ffffe1", "#eaf3fb", "#ffffe1", "#d9eaf7"}));
+        // Group rows have no preview.
+        grid_->groupByColumn(col("judet_destinatar"));
+        QVERIFY(!grid_->previewData(0, Qt::DisplayRole).isValid());
+        grid_->setPreviewColumn(QString());
+        QCOMPARE(grid_->previewColumn(), -1);
+    }
+
     void painting() {
         // What is painted matches the model: sample pixels of a grab.
         grid_->resize(1218, 600);

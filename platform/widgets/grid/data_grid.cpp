@@ -334,7 +334,7 @@ void GridCore::updateParts() {
     footer->update();
     filterBox->refresh();
     nav->refresh();
-    groupBox->updateGeometry();
+    if (groupBox->sizeHint().height() != groupBox->height()) groupBox->updateGeometry();
     groupBox->update();
     area->viewport()->update();
 }

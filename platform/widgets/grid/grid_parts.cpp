@@ -793,14 +793,16 @@ void FilterBox::refresh() {
     const QString text = c->q->filterDescription();
     CellLook l = c->look(c->sheet.filterBox);
     if (!c->sheet.filterBox || !c->sheet.filterBox->background) l.background = palette().color(QPalette::Window);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, l.background);
-    pal.setColor(QPalette::WindowText, l.text);
-    pal.setColor(QPalette::ButtonText, l.text);
-    setPalette(pal);
-    text_->setFont(l.font);
-    text_->setText(text);
-    setVisible(!text.isEmpty());
+    if (palette().color(QPalette::Window) != l.background || palette().color(QPalette::WindowText) != l.text) {
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, l.background);
+        pal.setColor(QPalette::WindowText, l.text);
+        pal.setColor(QPalette::ButtonText, l.text);
+        setPalette(pal);
+    }
+    if (text_->font() != l.font) text_->setFont(l.font);
+    if (text_->text() != text) text_->setText(text);
+    if (isHidden() == !text.isEmpty()) setVisible(!text.isEmpty());
 }
 
 void FilterBox::paintEvent(QPaintEvent*) {
