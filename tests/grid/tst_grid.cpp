@@ -627,6 +627,110 @@ private slots:
         QCOMPARE(grid_->sortColumn(), -1);
     }
 
+    void groupBoxChips() {
+        grid_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid_.get()));
+        grid_->groupByColumn(col("nume_fisier"));
+        grid_->groupByColumn(col("judet_destinatar"));
+        QCOMPARE(grid_->groupColumns(), (QList<int>{col("nume_fisier"), col("judet_destinatar")}));
+        // Two levels: files, then counties inside each file.
+        QCOMPARE(grid_->viewRowCount(), 3);
+        grid_->expandAll();
+        QStringList captions;
+        for (int r = 0; r < grid_->viewRowCount(); ++r)
+            if (grid_->isGroupRow(r)) captions << grid_->cellText(r, 0);
+        QCOMPARE(captions.mid(0, 4), (QStringList{"nume_fisier: a.xlsx (4)", "judet_destinatar: ALBA (2)",
+                                                  "judet_destinatar: Bucuresti (1)", "judet_destinatar: Cluj (1)"}));
+        QCOMPARE(shownAwbs(), split("AWB001 AWB004 AWB002 AWB003 AWB007 AWB006 AWB005 AWB009 AWB008 AWB010"));
+        auto* box = grid_->findChild<QWidget*>(QStringLiteral("groupByBox"));
+        // A click on the first chip turns the files' order round.
+        const QPoint chip(box->height() / 2 + 10, box->height() / 2);
+        QTest::mouseClick(box, Qt::LeftButton, {}, chip);
+        QCOMPARE(shownAwbs().first(), QStringLiteral("AWB009"));
+        // Dragging it out of the box ungroups the files.
+        QTest::mousePress(box, Qt::LeftButton, {}, chip);
+        QTest::mouseMove(box, chip + QPoint(0, 20));
+        QTest::mouseMove(box, QPoint(chip.x(), box->height() + 40));
+        QTest::mouseRelease(box, Qt::LeftButton, {}, QPoint(chip.x(), box->height() + 40));
+        QCOMPARE(grid_->groupColumns(), QList<int>{col("judet_destinatar")});
+        grid_->ungroup();
+        QVERIFY(grid_->groupColumns().isEmpty());
+        QCOMPARE(grid_->viewRowCount(), 10);
+    }
+
+    void mouseOnRowsAndGroups() {
+        grid_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid_.get()));
+        auto* area = qobject_cast<QAbstractScrollArea*>(grid_->findChild<QWidget*>(QStringLiteral("gridArea")));
+        QWidget* rows = area->viewport();
+        const int ind = static_cast<int>(14 * grid_->logicalDpiY() / 96.0 + 0.5);
+        // Row height: the grid's rows are uniform; find it from the model's
+        // row count and a click that lands on the fourth row.
+        int rowH = 0;
+        for (int y = 1; y < 100 && rowH == 0; ++y) {
+            QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(ind + 20, y));
+            if (grid_->focusedViewRow() == 1) rowH = y;
+        }
+        QVERIFY(rowH > 0);
+        QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(ind + grid_->columnWidth(0) + 5, 3 * rowH + rowH / 2));
+        QCOMPARE(grid_->focusedViewRow(), 3);
+        QCOMPARE(query_->recNo(), 3L);
+        QCOMPARE(grid_->focusedColumn(), grid_->visualOrder().at(1));
+        // A click on a group row's button opens it.
+        grid_->groupByColumn(col("judet_destinatar"));
+        QCOMPARE(grid_->viewRowCount(), 7);
+        QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(ind + 8, rowH + rowH / 2));
+        QCOMPARE(grid_->viewRowCount(), 9);
+        QVERIFY(grid_->isGroupRow(1));
+        QCOMPARE(grid_->model()->data(grid_->model()->index(1, 0), grid::GroupExpandedRole).toBool(), true);
+        QTest::mouseDClick(rows, Qt::LeftButton, {}, QPoint(ind + 60, rowH + rowH / 2));
+        QCOMPARE(grid_->viewRowCount(), 7);
+    }
+
+    void keyboardOnRows() {
+        grid_->resize(1218, 250);
+        grid_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid_.get()));
+        auto* area = grid_->findChild<QWidget*>(QStringLiteral("gridArea"));
+        area->setFocus();
+        QTest::keyClick(area, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(query_->recNo(), 9L);
+        QTest::keyClick(area, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(query_->recNo(), 0L);
+        QTest::keyClick(area, Qt::Key_PageDown);
+        const long page = query_->recNo();
+        QVERIFY(page > 1 && page <= 9);
+        QTest::keyClick(area, Qt::Key_PageUp);
+        QCOMPARE(query_->recNo(), 0L);
+        QTest::keyClick(area, Qt::Key_End);
+        QCOMPARE(grid_->focusedColumn(), grid_->visualOrder().last());
+        QTest::keyClick(area, Qt::Key_Left);
+        QCOMPARE(grid_->focusedColumn(), grid_->visualOrder().at(grid_->visualOrder().size() - 2));
+        QTest::keyClick(area, Qt::Key_Home);
+        QCOMPARE(grid_->focusedColumn(), grid_->visualOrder().first());
+        // Left and right close and open a group row.
+        grid_->groupByColumn(col("judet_destinatar"));
+        grid_->setFocusedViewRow(0);
+        QTest::keyClick(area, Qt::Key_Right);
+        QCOMPARE(grid_->viewRowCount(), 10);
+        QTest::keyClick(area, Qt::Key_Left);
+        QCOMPARE(grid_->viewRowCount(), 7);
+    }
+
+    void partsScrollWithTheColumns() {
+        grid_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(grid_.get()));
+        auto* area = qobject_cast<QAbstractScrollArea*>(grid_->findChild<QWidget*>(QStringLiteral("gridArea")));
+        QLineEdit* awb = editor("awb");
+        const int before = awb->mapTo(grid_.get(), QPoint(0, 0)).x();
+        QVERIFY(area->horizontalScrollBar()->maximum() > 100);
+        area->horizontalScrollBar()->setValue(100);
+        QCOMPARE(awb->mapTo(grid_.get(), QPoint(0, 0)).x(), before - 100);
+        // The indicator column stays; the cells are clipped under it.
+        auto* cells = grid_->findChild<QWidget*>(QStringLiteral("filterCells"));
+        QCOMPARE(cells->x(), static_cast<int>(14 * grid_->logicalDpiY() / 96.0 + 0.5));
+    }
+
     // --- footer -------------------------------------------------------------
 
     void footer_data() {
