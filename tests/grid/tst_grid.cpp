@@ -497,6 +497,20 @@ private slots:
         QCOMPARE(grid_->model()->rowCount(), static_cast<int>(awbsAfter.size()));
     }
 
+    void refreshKeepsGroupsOpen() {
+        grid_->groupByColumn(col("judet_destinatar"));
+        query_->setRecNo(recordOf(QStringLiteral("AWB009")));   // opens the Alba group
+        QCOMPARE(grid_->viewRowCount(), 10);
+        company_->superuser().exec(
+            "insert into log_sameday_incasari (awb, judet_destinatar, data_awb) values ('AWB000', 'Alba', '2024-03-01')");
+        query_->refresh();
+        // One row more in the open group; the current collection stays focused.
+        QCOMPARE(grid_->viewRowCount(), 11);
+        QCOMPARE(awbOf(grid_->focusedRecord()), QStringLiteral("AWB009"));
+        QCOMPARE(grid_->cellText(0, 0), QStringLiteral("judet_destinatar: Alba (4)"));
+        QCOMPARE(shownAwbs(), split("AWB000 AWB001 AWB004 AWB009"));
+    }
+
     void closeEmptiesTheGrid() {
         query_->close();
         QCOMPARE(grid_->viewRowCount(), 0);
