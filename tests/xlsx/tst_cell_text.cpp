@@ -12,6 +12,7 @@
 #include "loader.h"
 #include "number_format.h"
 #include "package.h"
+#include "sheet_model.h"
 
 using namespace xlsx;
 
@@ -68,6 +69,7 @@ private slots:
     void shift();
     void targets_data();
     void targets();
+    void pool();
 };
 
 void TestCellText::generalNumber_data() {
@@ -438,6 +440,21 @@ void TestCellText::targets() {
     QCOMPARE(q(detail::relationshipsPartOf("xl/workbook.xml")), QString("xl/_rels/workbook.xml.rels"));
     QCOMPARE(q(detail::relationshipsPartOf("")), QString("_rels/.rels"));
     QCOMPARE(q(detail::normalizePartName("\\XL\\WorkBook.xml")), QString("xl/workbook.xml"));
+}
+
+void TestCellText::pool() {
+    // Texts around block ends: empty ones, one that no longer fits behind the
+    // last, one larger than a block, and enough for several blocks of ends.
+    using xlsx::detail::StringPool;
+    StringPool pool;
+    std::vector<std::string> texts = {"", "a", "", std::string(StringPool::kBlockBytes - 3, 'x'), "bcd", "",
+                                      std::string(StringPool::kBlockBytes * 2 + 5, 'y'), "e",
+                                      std::string(StringPool::kBlockBytes, 'z'), "f"};
+    for (int i = 0; i < 70000; ++i) texts.push_back(std::to_string(i));
+    for (size_t i = 0; i < texts.size(); ++i) QCOMPARE(pool.add(texts[i]), static_cast<uint32_t>(i));
+    QCOMPARE(pool.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        QVERIFY2(pool.get(static_cast<uint32_t>(i)) == texts[i], qPrintable(QString::number(i)));
 }
 
 QTEST_APPLESS_MAIN(TestCellText)

@@ -14,23 +14,45 @@
 
 namespace xlsx::detail {
 
-// Texts stored back to back, each found by its index.
+// Texts stored back to back in blocks, each found by its index. Blocks are
+// never moved or grown: adding texts copies nothing already stored, so the
+// peak memory is what the texts need plus one block.
+//
+// Every text lies whole inside one block. Offsets count in a virtual space in
+// which each block takes as many slices of kBlockBytes as its size; a text's
+// end offset is kept, and its start is the previous text's end, or the start
+// of its block when it did not fit behind that one.
 class StringPool {
 public:
+    static constexpr size_t kBlockBytes = size_t{1} << 20;
+
     uint32_t add(std::string_view text);
     std::string_view get(uint32_t index) const {
-        const uint32_t begin = index == 0 ? 0 : ends_[index - 1];
-        return std::string_view(data_).substr(begin, ends_[index] - begin);
+        const uint64_t end = endAt(index);
+        const uint64_t prev = index == 0 ? 0 : endAt(index - 1);
+        if (end == prev) return {};
+        const Slice& slice = slices_[(end - 1) / kBlockBytes];
+        const uint64_t start = prev >= slice.blockStart ? prev : slice.blockStart;
+        return std::string_view(slice.block + (start - slice.blockStart), end - start);
     }
-    size_t size() const { return ends_.size(); }
-    void shrink() {
-        data_.shrink_to_fit();
-        ends_.shrink_to_fit();
-    }
+    size_t size() const { return count_; }
+    void shrink() {}  // nothing to give back: blocks are filled in turn
 
 private:
-    std::string data_;
-    std::vector<uint32_t> ends_;
+    static constexpr size_t kEndsBits = 15;
+    struct Slice {
+        const char* block;    // the block holding this slice
+        uint64_t blockStart;  // the block's first virtual offset
+    };
+    uint64_t endAt(uint32_t i) const { return ends_[i >> kEndsBits][i & ((1u << kEndsBits) - 1)]; }
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<Slice> slices_;
+    std::vector<std::unique_ptr<uint32_t[]>> ends_;
+    uint64_t used_ = 0;      // virtual offset of the next free byte
+    uint64_t blockEnd_ = 0;  // virtual end of the current block
+    char* free_ = nullptr;   // where the next byte goes in the current block
+    size_t count_ = 0;
 };
 
 enum class CellKind : uint8_t {
