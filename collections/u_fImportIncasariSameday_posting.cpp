@@ -7,7 +7,11 @@
 // starts the run; the log is not re-read between postings. After each posting
 // the pending window messages are processed, so the window repaints, shows
 // how far the run has come, and "Opreste" can end the run between two
-// postings. During a run the controls that would move the focus, re-read the
+// postings. Repainting the grid for every posting would cost far more than
+// the posting itself, so during a run the grid and the progress text repaint
+// at most ten times a second; the messages themselves (the clicks on
+// "Opreste" among them) are still processed after every posting. During a
+// run the controls that would move the focus, re-read the
 // log or start another run are disabled; they come back when the run ends, on
 // every path. The company connection is held for the whole run, so the
 // postings do not pay for a connection each.
@@ -20,6 +24,7 @@
 #include "ui.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -70,9 +75,12 @@ public:
         w.ButtonOpreste->show();
         w.LabelProgres->clear();
         w.LabelProgres->show();
+        w.cxGrid1->setUpdatesEnabled(false);
+        sinceRepaint_.start();
     }
     ~PostingRun() override {
         disconnect(stopConnection_);
+        w_.cxGrid1->setUpdatesEnabled(true);
         for (size_t i = 0; i < held_.size(); ++i)
             if (held_[i]) held_[i]->setEnabled(wasEnabled_[i]);
         w_.ButtonOpreste->hide();
@@ -82,6 +90,20 @@ public:
     PostingRun& operator=(const PostingRun&) = delete;
 
     bool stopRequested() const { return stopRequested_; }
+
+    // After a posting: the pending messages are processed; the progress and
+    // the grid are repainted when the last repaint is 100 ms old.
+    void afterPosting(long long row, long long rows, long long posted) {
+        const bool repaint = sinceRepaint_.elapsed() >= 100 || row == 1;
+        if (repaint) {
+            showProgress(row, rows, posted);
+            w_.cxGrid1->setUpdatesEnabled(true);
+            sinceRepaint_.restart();
+        }
+        QCoreApplication::processEvents();
+        if (repaint) w_.cxGrid1->setUpdatesEnabled(false);
+    }
+
     void showProgress(long long row, long long rows, long long posted) {
         w_.LabelProgres->setText(QStringLiteral("Randul %1 din %2, incasari importate: %3")
                                      .arg(row)
@@ -94,6 +116,7 @@ private:
     std::vector<QPointer<QWidget>> held_;
     std::vector<bool> wasEnabled_;
     QMetaObject::Connection stopConnection_;
+    QElapsedTimer sinceRepaint_;
     bool stopRequested_ = false;
 };
 
@@ -133,15 +156,14 @@ void TfImportIncasariSameday::ButtonImportaToateIncasarileClick() {
     grid::DataGrid& view = *cxGrid1DBTableView1;
     view.focusFirstRow();
     const long long n = view.filteredRecordCount();
+    run.showProgress(0, n, 0);
     long long posted = 0;
     for (long long i = 0; i < n; ++i) {
         if (run.stopRequested()) break;
-        run.showProgress(i + 1, n, posted);
         if (q.recNo() >= 0 && q.isNull("nr_ch")) {
             postCurrent(*this);
             ++posted;
-            run.showProgress(i + 1, n, posted);
-            QCoreApplication::processEvents();
+            run.afterPosting(i + 1, n, posted);
         }
         view.focusNextRow();
     }
