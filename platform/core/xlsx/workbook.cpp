@@ -436,6 +436,7 @@ void SheetImpl::rowTexts(int row, int firstColumn, int lastColumn, const regiona
         if (c.row != static_cast<uint32_t>(row) || c.column > lastColumn) break;
         cellText(c, s, out[static_cast<size_t>(c.column - firstColumn)]);
     }
+    hint_.store(i, std::memory_order_relaxed);  // most likely the next row's first cell
 }
 
 // --------------------------------------------------------------------- loader
