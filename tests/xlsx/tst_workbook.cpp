@@ -39,6 +39,7 @@ private slots:
     void missingCells();
     void rowTexts();
     void forEachCell();
+    void lookupsInAnyOrder();
     void showFormulas_data();
     void showFormulas();
     void namespaces_data();
@@ -262,6 +263,47 @@ void TestWorkbook::forEachCell() {
         seen += std::to_string(r) + ":" + std::to_string(c) + "=" + t + " ";
     });
     QCOMPARE(q(seen), QString("5:0=6 "));
+}
+
+void TestWorkbook::lookupsInAnyOrder() {
+    // Cells at scattered places; every place of a 40 x 12 window is read in
+    // several orders (forward, backward, by column, jumping) and each read
+    // must find exactly what is stored there.
+    std::map<std::pair<int, int>, std::string> stored;
+    std::string rows;
+    for (int r = 0; r < 40; ++r) {
+        rows += "<row r=\"" + std::to_string(r + 1) + "\">";
+        for (int c = 0; c < 12; ++c) {
+            if ((r * 7 + c * 3) % 5 == 0 || (r % 9 == 0 && c < 3)) {
+                const std::string t = std::to_string(r * 100 + c);
+                stored[{r, c}] = t;
+                rows += "<c r=\"" + xlsx::cellName(r, c) + "\"><v>" + t + "</v></c>";
+            }
+        }
+        rows += "</row>";
+    }
+    auto wb = load(oneSheet(rows), SheetReader::Scanner);
+    const auto& s = wb->sheet(0);
+    auto check = [&](int r, int c) {
+        const auto it = stored.find({r, c});
+        QCOMPARE(s.hasCell(r, c), it != stored.end());
+        QCOMPARE(q(s.text(r, c, romanian())), it == stored.end() ? QString() : q(it->second));
+    };
+    for (int r = 0; r < 40; ++r)
+        for (int c = 0; c < 12; ++c) check(r, c);
+    for (int r = 39; r >= 0; --r)
+        for (int c = 11; c >= 0; --c) check(r, c);
+    for (int c = 0; c < 12; ++c)
+        for (int r = 0; r < 40; ++r) check(r, c);
+    for (int k = 0; k < 480; ++k) check((k * 37) % 40, (k * 5) % 12);
+    std::vector<std::string> out;
+    for (int r = 39; r >= 0; r -= 3) {
+        s.rowTexts(r, 2, 7, romanian(), out);
+        for (int c = 2; c <= 7; ++c) {
+            const auto it = stored.find({r, c});
+            QCOMPARE(q(out[static_cast<size_t>(c - 2)]), it == stored.end() ? QString() : q(it->second));
+        }
+    }
 }
 
 void TestWorkbook::showFormulas_data() {
