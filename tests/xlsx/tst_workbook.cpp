@@ -5,6 +5,9 @@
 // Every hand-written case is read with both worksheet readers.
 #include <QtTest>
 
+#include <map>
+
+#include "cell_text.h"
 #include "xlsx_parts.h"
 #include "xlsx_test_util.h"
 
