@@ -245,14 +245,13 @@ void GridCore::setFocus(int viewRow, bool moveQuery) {
     if (old != viewRow) incSearch.clear();
     const long record = viewRow >= 0 ? engine.recordAt(static_cast<size_t>(viewRow)) : -1;
     if (record >= 0 && moveQuery && query && query->recNo() != record) {
-        syncing = true;
-        try {
-            query->setRecNo(record);
-        } catch (...) {
-            syncing = false;
-            throw;
-        }
-        syncing = false;
+        // The query's CurrentChanged comes back here: it is ours, not news.
+        struct Syncing {
+            bool& flag;
+            explicit Syncing(bool& f) : flag(f) { flag = true; }
+            ~Syncing() { flag = false; }
+        } guard(syncing);
+        query->setRecNo(record);
     }
     if (viewRow >= 0) ensureVisible(viewRow);
     if (old >= 0 && old < count) model->rowChanged(old);
