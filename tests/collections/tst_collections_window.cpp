@@ -13,6 +13,7 @@
 #include "date_edit.h"
 #include "spreadsheet_view.h"
 #include "window_fixture.h"
+#include "log_statement.h"
 
 using coltest::Fixture;
 using coltest::insertAllocation;
@@ -344,49 +345,7 @@ void TestCollectionsWindow::logQueryDesign() {
     auto& q = f_->window->dsLogSamedayIncasari;
     QCOMPARE(q.name(), std::string("dsLogSamedayIncasari"));
     QCOMPARE(&q.connection(), &f_->dm.conVek);
-    const std::string expected =
-        "select log_sameday_incasari.*,\n"
-        "\n"
-        "       ch.data_doc as data_ch,\n"
-        "       ch.tip_doc  as tip_ch,\n"
-        "       ch.nr_doc   as nr_ch,\n"
-        "       ch.val_mon  as val_mon_ch,\n"
-        "       ch.moneda   as moneda_ch,\n"
-        "       ch.partener,\n"
-        "\n"
-        "       doc_fin.data_doc_com as data_fact,\n"
-        "       doc_fin.tip_doc_com  as tip_fact,\n"
-        "       doc_fin.nr_doc_com   as nr_fact\n"
-        "\n"
-        "from log_sameday_incasari left outer join doc as ch on log_sameday_incasari.data_awb = ch.data_doc\n"
-        "                                                   and ch.tip_doc = 'Ch_INC'\n"
-        "                                                   and right(log_sameday_incasari.awb, 15) = ch.nr_doc\n"
-        "                          left outer join (\n"
-        "                                           select distinct on (data_doc_fin,\n"
-        "                                                               tip_doc_fin,\n"
-        "                                                               nr_doc_fin\n"
-        "                                                              )\n"
-        "                                                  data_doc_fin,\n"
-        "                                                  tip_doc_fin,\n"
-        "                                                  nr_doc_fin,\n"
-        "                                                  data_doc_com,\n"
-        "                                                  tip_doc_com,\n"
-        "                                                  nr_doc_com\n"
-        "                                           from doc_fin\n"
-        "                                           order by data_doc_fin,\n"
-        "                                                    tip_doc_fin,\n"
-        "                                                    nr_doc_fin,\n"
-        "                                                    data_repartizare desc,\n"
-        "                                                    data_doc_com desc,\n"
-        "                                                    tip_doc_com,\n"
-        "                                                    nr_doc_com desc\n"
-        "                                          ) as doc_fin on ch.data_doc = doc_fin.data_doc_fin\n"
-        "                                                      and ch.tip_doc  = doc_fin.tip_doc_fin\n"
-        "                                                      and ch.nr_doc   = doc_fin.nr_doc_fin\n"
-        "where log_sameday_incasari.data_awb between :pDataIncep and current_date\n"
-        "order by data_awb,\n"
-        "         awb\n"
-        ";";
+    const std::string expected = testdb::kLogStatement;
     QCOMPARE(q.sql(), expected);
     QCOMPARE(q.keyFields(), std::vector<std::string>({"data_awb", "awb"}));
     QCOMPARE(q.params().size(), size_t{1});
