@@ -1,5 +1,7 @@
 #include "cell_text.h"
 
+#include "utf8.h"
+
 #include <array>
 #include <charconv>
 #include <chrono>
@@ -51,23 +53,7 @@ std::string timeOfDay(int64_t ms, const regional::Settings& s) {
     return regional::formatTime(secs / 3600, secs / 60 % 60, secs % 60, s);
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
+void appendUtf8(std::string& out, uint32_t cp) { text::appendUtf8(out, cp); }
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -17,6 +17,7 @@
 
 #include "package.h"
 #include "sheet_parsers.h"
+#include "utf8.h"
 #include "xml_reader.h"
 
 namespace xlsx::detail {
@@ -63,23 +64,7 @@ bool isXmlChar(uint32_t cp) {
            (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
 }
 
-void appendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
+void appendUtf8(std::string& out, uint32_t cp) { text::appendUtf8(out, cp); }
 
 // One UTF-8 sequence at p (p < end, *p >= 0x80), which must be whole inside
 // the token; the bytes it takes, after checking it is a character XML allows.

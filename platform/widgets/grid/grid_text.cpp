@@ -1,5 +1,7 @@
 #include "grid_text.h"
 
+#include "utf8.h"
+
 #include <QChar>
 
 #include <cmath>
@@ -37,23 +39,7 @@ size_t decodeUtf8(std::string_view text, size_t i, char32_t& cp) {
     return len;
 }
 
-void encodeUtf8(char32_t cp, std::string& out) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
+void encodeUtf8(char32_t cp, std::string& out) { text::appendUtf8(out, cp); }
 
 void appendDigits(int value, int width, std::string& out) {
     char buf[16];
