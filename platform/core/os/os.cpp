@@ -1,6 +1,8 @@
 // The operating-system rules that are the same on every platform.
 #include "os.h"
 
+#include "utf8.h"
+
 #include <algorithm>
 
 namespace os {
@@ -61,26 +63,16 @@ std::u32string decodeUtf8(std::string_view text) {
     return out;
 }
 
-std::string encodeUtf8(std::u32string_view text) {
+std::string encodeUtf8(std::u32string_view codePoints) {
     std::string out;
-    out.reserve(text.size());
-    for (const char32_t cp : text) {
+    out.reserve(codePoints.size());
+    for (const char32_t cp : codePoints) {
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
         } else if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
             out.push_back(static_cast<char>(cp - kEscapeBase));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            text::appendUtf8(out, cp);
         }
     }
     return out;
