@@ -40,6 +40,7 @@
 #include <vector>
 
 #include "collections_upload.h"
+#include "bench_util.h"
 #include "db.h"
 #include "regional.h"
 #include "site.h"
@@ -52,31 +53,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double secondsSince(Clock::time_point t0) {
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
-
-// Runs a shell command; throws when it fails. Returns its wall time.
-double run(const std::string& command) {
-    const auto t0 = Clock::now();
-    const int rc = std::system(command.c_str());
-    const double s = secondsSince(t0);
-    if (rc != 0) throw std::runtime_error("failed (" + std::to_string(rc) + "): " + command);
-    return s;
-}
-
-std::string shellQuote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
+using bench::Clock;
+using bench::run;
+using bench::secondsSince;
+using bench::shellQuote;
 
 struct Options {
     std::string workbook;
